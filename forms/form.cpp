@@ -31,10 +31,12 @@ void Form::setVisible(bool visible) {
     QWidget::setVisible(visible);
 }
 
+// Before the first show the window frame is not known yet; the first show event centres the
+// frame once more as the window system reports it.
 void Form::centreOnScreen() {
     const QScreen* target = screen();
     if (!target) return;
-    QRect frame(QPoint(0, 0), size());
+    QRect frame = frameGeometry();
     frame.moveCenter(target->availableGeometry().center());
     move(frame.topLeft());
 }
@@ -55,6 +57,10 @@ void Form::applyTabOrder() {
 
 void Form::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        centreOnScreen();
+    }
     if (focusWidget()) return;
     const QList<QWidget*> order = tabOrder();
     const auto first = std::find_if(order.begin(), order.end(),

@@ -36,6 +36,7 @@ private:
     void centreOnScreen();
 
     bool shown_ = false;
+    bool centred_ = false;
 };
 
 // Places a control in its container's client area, in twips from the container's top left.
