@@ -165,10 +165,10 @@ def to_u8(xs):
 
 # --- 101: the answering-machine greeting ----------------------------------------------------
 
-GREETING = [
-    ("Hi, you've reached Sam.", 0.14),
-    ("I can't take your call right now.", 0.12),
-    ("Please leave a message after the tone.", 0.0),
+GREETING = [  # text, pitch (espeak-ng's 0 to 99), pause after it (s)
+    ("Hi, you've reached Sam.", 85, 0.14),
+    ("I can't take your call right now.", 65, 0.12),
+    ("Please leave a message after the tone.", 75, 0.0),
 ]
 
 
@@ -179,11 +179,12 @@ def read_wav(path):
     return [s / 32768 for s in struct.unpack("<%dh" % (len(frames) // 2), frames)], rate
 
 
-def speak(text, workdir, index):
+def speak(text, pitch, workdir, index):
     raw = os.path.join(workdir, "phrase%d.wav" % index)
     tel = os.path.join(workdir, "phrase%d-8k.wav" % index)
-    subprocess.run(["espeak-ng", "-v", "en-us", "-s", "165", "-p", "38", "-a", "120",
-                    "-w", raw, text], check=True)
+    ssml = '<speak><prosody range="x-high">%s</prosody></speak>' % text
+    subprocess.run(["espeak-ng", "-m", "-v", "en-us", "-s", "165", "-p", str(pitch), "-a", "120",
+                    "-w", raw, ssml], check=True)
     subprocess.run(["sox", "-R", "-D", raw, "-r", "8000", "-b", "16", tel,
                     "highpass", "280", "lowpass", "3300"], check=True)
     samples, _ = read_wav(tel)
@@ -233,9 +234,11 @@ def make_101(workdir):
     speech_start, speech_end = int(0.52 * rate), int(6.12 * rate)
 
     speech = []
-    for i, (text, gap) in enumerate(GREETING):
-        speech += speak(text, workdir, i) + [0.0] * int(gap * rate)
-    speech = stretched(speech, workdir, len(speech) / (speech_end - speech_start))
+    for i, (text, pitch, gap) in enumerate(GREETING):
+        speech += speak(text, pitch, workdir, i) + [0.0] * int(gap * rate)
+    tempo = len(speech) / (speech_end - speech_start)
+    print("101: message spoken %.2f times as fast as espeak-ng speaks it" % tempo, file=sys.stderr)
+    speech = stretched(speech, workdir, tempo)
     speech = speech[:speech_end - speech_start]
     speech = chain(levelled(speech, rate, 0.22),
                    Biquad("peak", 1700, rate, q=0.9, gain_db=3.0),
@@ -336,7 +339,7 @@ def vehicle(rng, times, rate, pass_time, closest, speed, firing):
 
 def limited(xs, low, high):
     """Scales to the recording's level and hard-limits it, as the overloaded recorder did."""
-    gain = 0.40 * 32768 / rms(xs[-int(0.5 * 22050):])
+    gain = 0.415 * 32768 / rms(xs[-int(0.5 * 22050):])
     return [max(low, min(high, int(round(x * gain)))) for x in xs]
 
 
@@ -371,7 +374,7 @@ def make_103():
             b = chain(b, Biquad("lowpass", 1100, rate))
         mix_into(barks, to_rms(b, -12.0 + db(loudness)), int(start * rate), wrap=True)
     wet = looped_reverb(barks, rate)
-    signal = [a + b + 0.35 * w for a, b, w in zip(signal, barks, wet)]
+    signal = [a + b + 0.3 * w for a, b, w in zip(signal, barks, wet)]
     peak = max(abs(x) for x in signal)
     return to_u8(scaled(signal, 10 ** (-1.6 / 20) / peak))
 
@@ -379,7 +382,7 @@ def make_103():
 def looped_reverb(xs, rate):
     """A small room's echo, settled as if the loop had already played a few times."""
     n = len(xs)
-    combs = [(0.0297, 0.72), (0.0371, 0.70), (0.0411, 0.68), (0.0437, 0.66)]
+    combs = [(0.0297, 0.62), (0.0371, 0.60), (0.0411, 0.58), (0.0437, 0.56)]
     out = [0.0] * n
     for delay_s, feedback in combs:
         d = int(delay_s * rate)
@@ -407,9 +410,11 @@ def bark(rng, rate, f0, formants, length):
         f *= 1 + 0.03 * rng.gauss(0, 1)
         phase += 2 * math.pi * f / rate
         pulse = sum(math.sin(k * phase) / k ** 0.8 for k in range(1, int(3800 / f) + 1))
-        noise = rng.gauss(0, 1) * (0.5 + 0.5 * math.sin(phase))
-        envelope = min(1.0, i / (0.006 * rate)) * math.exp(-2.2 * max(0.0, u - 0.25))
-        source[i] = envelope * (pulse + 0.7 * noise)
+        # A hoarse throat: every other cycle weaker, and breath noise in time with the voice.
+        pulse *= 1 + 0.45 * math.sin(phase / 2)
+        noise = rng.gauss(0, 1) * (0.4 + 0.6 * max(0.0, math.sin(phase)))
+        envelope = min(1.0, i / (0.004 * rate)) * math.exp(-3.2 * max(0.0, u - 0.2))
+        source[i] = envelope * (pulse + 1.2 * noise)
     out = [0.0] * len(source)
     for freq, bw, gain in formants:
         q = freq / bw
@@ -426,18 +431,18 @@ def make_104():
     rng = random.Random(104)
     # Faint noise that mostly rounds to exact silence.
     signal = [max(-2, min(2, rng.gauss(0, 0.72))) / 128 for _ in range(n)]
-    for at in (0.012, 0.281):
-        c = switch_click(rng, rate)
-        mix_into(signal, c, int(at * rate))
+    # Pressing the hook switch down and letting it spring back.
+    for at, ring, peak in ((0.012, 2900, 0.97), (0.281, 2600, 0.93)):
+        mix_into(signal, switch_click(rng, rate, ring, peak), int(at * rate))
     return to_u8(signal)
 
 
-def switch_click(rng, rate):
+def switch_click(rng, rate, ring_hz, peak_level):
     n = int(0.02 * rate)
     body = []
     for i in range(n):
         t = i / rate
-        ring = math.sin(2 * math.pi * 2900 * t) * math.exp(-t / 0.0009)
+        ring = math.sin(2 * math.pi * ring_hz * t) * math.exp(-t / 0.0009)
         knock = math.sin(2 * math.pi * 650 * t) * math.exp(-t / 0.0025)
         bounce = 0.0
         if t > 0.0016:
@@ -445,7 +450,7 @@ def switch_click(rng, rate):
             bounce = 0.5 * math.sin(2 * math.pi * 3400 * tb) * math.exp(-tb / 0.0006)
         body.append(ring + 0.6 * knock + bounce + 0.3 * rng.gauss(0, 1) * math.exp(-t / 0.0004))
     peak = max(abs(x) for x in body)
-    return [0.97 * x / peak for x in body]
+    return [peak_level * x / peak for x in body]
 
 
 # --- main -----------------------------------------------------------------------------------
