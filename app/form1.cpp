@@ -13,6 +13,8 @@
 #include "forms/label.h"
 #include "forms/textbox.h"
 #include "module1.h"
+#include "sounds/cliptable.h"
+#include "sounds/pictures.h"
 
 namespace {
 
@@ -23,12 +25,8 @@ constexpr double kTextPoints = 8.25;
 constexpr double kLargerPoints = 9.75;
 constexpr double kVolumePoints = 13.5;
 
-const platform::ResourceModule* programModule() { return nullptr; }
-QPixmap programIcon() { return QPixmap(); }
-QPixmap loudspeakerPicture() { return QPixmap(); }
-
 void playClip(int clipNumber, std::uint32_t flags) {
-    Module1::entries().PlaySoundA(clipNumber, programModule(), flags);
+    Module1::entries().PlaySoundA(clipNumber, &sounds::programModule(), flags);
 }
 
 void stopAllSound() { Module1::entries().sndPlaySoundA(nullptr, platform::SND_ASYNC); }
@@ -47,8 +45,7 @@ Form1::Form1(QWidget* parent) : forms::Form(parent) {
     setCaption(QStringLiteral("Quorvane  (version 1.1.0)"));
     setClientSizeTwips(6345, 6645);
     setFont(forms::msSansSerif(kTextPoints));
-    const QPixmap icon = programIcon();
-    if (!icon.isNull()) setWindowIcon(QIcon(icon));
+    setWindowIcon(sounds::programIcon());
 
     createTexts();
     createSoundFrames();
@@ -133,7 +130,7 @@ void Form1::createSoundFrames() {
     Image3 = named(new forms::Image(Frame2), "Image3");
     forms::place(Image3, 4920, 840, 495, 375);
 
-    const QPixmap loudspeaker = loudspeakerPicture();
+    const QPixmap loudspeaker = QPixmap::fromImage(sounds::loudspeakerPicture());
     for (forms::Image* image : {Image1, Image2, Image3}) image->setPicture(loudspeaker);
 }
 

@@ -11,8 +11,12 @@
 #include "app/form1.h"
 #include "app/module1.h"
 #include "forms/application.h"
+#include "forms/commandbutton.h"
 #include "forms/fonts.h"
+#include "forms/image.h"
 #include "forms/textbox.h"
+#include "sounds/cliptable.h"
+#include "sounds/pictures.h"
 
 namespace {
 
@@ -40,7 +44,9 @@ void recordExit(int code) { calls.append({"ExitProcess", code, nullptr, 0}); }
 const Call kStop{"sndPlaySoundA", 0, nullptr, 0x0001};
 const Call kExit{"ExitProcess", 0, nullptr, 0};
 
-Call play(int clip, quint32 flags) { return {"PlaySoundA", clip, nullptr, flags}; }
+Call play(int clip, quint32 flags) {
+    return {"PlaySoundA", clip, &sounds::programModule(), flags};
+}
 
 QWidget* control(QWidget* form, const QString& name) {
     return form->findChild<QWidget*>(name);
@@ -168,6 +174,20 @@ private slots:
         QVERIFY(form_->txtDisclaimer->isReadOnly());
         QCOMPARE(form_->txtDisclaimer->palette().color(QPalette::Base),
                  QApplication::palette().color(QPalette::Button));
+    }
+
+    void iconAndLoudspeakers() {
+        QCOMPARE(form_->windowIcon().pixmap(32).toImage().convertToFormat(QImage::Format_ARGB32),
+                 sounds::programIconImage().convertToFormat(QImage::Format_ARGB32));
+        const QImage loudspeaker = sounds::loudspeakerPicture().convertToFormat(QImage::Format_ARGB32);
+        for (forms::Image* image : {form_->Image1, form_->Image2, form_->Image3}) {
+            QCOMPARE(image->pixmap().toImage().convertToFormat(QImage::Format_ARGB32), loudspeaker);
+            QVERIFY(image->hasScaledContents());
+        }
+        // Each picture stands right of its button; the one in the second frame sits 8 px higher.
+        QCOMPARE(form_->Image1->y(), form_->Command1->y());
+        QCOMPARE(form_->Image2->y(), form_->Command4->y());
+        QCOMPARE(form_->Image3->y(), form_->Command3->y() - 8);
     }
 
     void introductionEndsWithABlank() {
