@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+
+#include "forms/form.h"
+
+namespace forms {
+class CheckBox;
+class CommandButton;
+class Frame;
+class Image;
+class Label;
+class TextBox;
+}  // namespace forms
+
+// The main window: the excuse sounds as buttons grouped by situation, "Stop", "About" and
+// "Exit", the volume panel, the introduction at the top and the disclaimer at the bottom.
+// Closing it, from whatever source, stops the sound and ends the process.
+class Form1 : public forms::Form {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    static QString introduction();
+    static QString disclaimer();
+
+    forms::Frame* Frame1;
+    forms::Frame* Frame2;
+    forms::Frame* Frame3;
+    forms::Label* Label6;
+    forms::Label* Label1;
+    forms::Label* Label2;
+    forms::CommandButton* Command1;
+    forms::CommandButton* Command4;
+    forms::CommandButton* Command3;
+    forms::CommandButton* Command2;
+    forms::CommandButton* cmdAbout;
+    forms::CommandButton* Command6;
+    forms::Image* Image1;
+    forms::Image* Image2;
+    forms::Image* Image3;
+    forms::Label* lblVolume;
+    forms::Label* lblMin;
+    forms::Label* lblMax;
+    forms::CheckBox* chkVolMute;
+    forms::TextBox* txtDisclaimer;
+
+protected:
+    void queryUnload() override;
+
+private:
+    void createSoundFrames();
+    void createVolumeFrame();
+    void createButtons();
+    void createTexts();
+    void connectHandlers();
+
+    void Command1_Click();
+    void Command4_Click();
+    void Command3_Click();
+    void Command2_Click();
+    void cmdAbout_Click();
+    void Command6_Click();
+};

@@ -1,0 +1,37 @@
+#include "application.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+#include "fonts.h"
+
+namespace forms {
+
+namespace {
+
+// Qt's own -style option and QT_STYLE_OVERRIDE keep their effect.
+bool styleChosenByUser() {
+    if (qEnvironmentVariableIsSet("QT_STYLE_OVERRIDE")) return true;
+    for (const QString& argument : QCoreApplication::arguments())
+        if (argument == "-style" || argument.startsWith("-style=") || argument == "--style")
+            return true;
+    return false;
+}
+
+}  // namespace
+
+QString applicationTitle() { return QStringLiteral("Quorvane"); }
+
+// The classic desktop look that the layouts were drawn for: frame captions on the frame line,
+// sunken text boxes, raised buttons.
+void initApplication() {
+    QCoreApplication::setApplicationName(applicationTitle());
+    if (!styleChosenByUser()) {
+        if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows")))
+            QApplication::setStyle(classic);
+    }
+    registerFonts();
+    QApplication::setFont(msSansSerif(8.25));
+}
+
+}  // namespace forms

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace forms {
+
+// The application title, used where a window needs the program's name.
+QString applicationTitle();
+
+// Prepares the running QApplication for the program's windows: title, look and fonts.
+void initApplication();
+
+}  // namespace forms
