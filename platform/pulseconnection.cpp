@@ -55,16 +55,40 @@ pa_context* PulseConnection::context() {
     if (!context_ && !connect()) return nullptr;
     if (pa_context_get_state(context_) == PA_CONTEXT_READY) return context_;
     waitUntil([this] {
+        if (!context_) return true;
         auto s = pa_context_get_state(context_);
         return s == PA_CONTEXT_READY || isDead(s);
     }, kConnectTimeout);
+    return context_ && pa_context_get_state(context_) == PA_CONTEXT_READY ? context_ : nullptr;
+}
+
+pa_context* PulseConnection::contextNow() {
+    if (context_) {
+        const auto s = pa_context_get_state(context_);
+        if (s == PA_CONTEXT_READY) return context_;
+        const bool stalled = std::chrono::steady_clock::now() - connectStarted_ > kConnectTimeout;
+        if (!isDead(s) && !stalled) return nullptr;
+        drop();
+    }
+    if (!connect()) return nullptr;
     return pa_context_get_state(context_) == PA_CONTEXT_READY ? context_ : nullptr;
+}
+
+bool PulseConnection::isConnecting() const {
+    if (!context_) return false;
+    const auto s = pa_context_get_state(context_);
+    return s != PA_CONTEXT_READY && !isDead(s);
+}
+
+void PulseConnection::addStateListener(StateListener listener) {
+    listeners_.push_back(std::move(listener));
 }
 
 bool PulseConnection::connect() {
     context_ = pa_context_new(api(), "Quorvane");
     if (!context_) return false;
     ++generation_;
+    connectStarted_ = std::chrono::steady_clock::now();
     pa_context_set_state_callback(context_, &PulseConnection::onContextState, this);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
         drop();
@@ -81,8 +105,11 @@ void PulseConnection::drop() {
     context_ = nullptr;
 }
 
-void PulseConnection::onContextState(pa_context*, void* self) {
-    static_cast<PulseConnection*>(self)->signal();
+void PulseConnection::onContextState(pa_context* c, void* self) {
+    auto* connection = static_cast<PulseConnection*>(self);
+    const auto state = pa_context_get_state(c);
+    for (const auto& listener : connection->listeners_) listener(state);
+    connection->signal();
 }
 
 bool PulseConnection::waitUntil(const std::function<bool()>& done,

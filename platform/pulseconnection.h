@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 #include <pulse/pulseaudio.h>
 
@@ -37,6 +38,19 @@ public:
     // server is reachable within kConnectTimeout.
     pa_context* context();
 
+    // With the lock held and never waiting: the context when it is ready, else nullptr. With
+    // no live context, or one that has been connecting for longer than kConnectTimeout, it
+    // starts connecting afresh; listeners hear how that ends.
+    pa_context* contextNow();
+
+    // With the lock held: true while a context is on its way to ready.
+    bool isConnecting() const;
+
+    // Called on the loop's thread, lock held, whenever the context changes state. Listeners
+    // live as long as the connection.
+    using StateListener = std::function<void(pa_context_state_t)>;
+    void addStateListener(StateListener listener);
+
     pa_threaded_mainloop* mainloop() const { return mainloop_; }
     pa_mainloop_api* api() const;
 
@@ -66,6 +80,8 @@ private:
     pa_threaded_mainloop* mainloop_ = nullptr;
     pa_context* context_ = nullptr;
     unsigned generation_ = 0;
+    std::chrono::steady_clock::time_point connectStarted_;
+    std::vector<StateListener> listeners_;
 };
 
 }  // namespace platform

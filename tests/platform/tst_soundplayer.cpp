@@ -1,0 +1,269 @@
+#include <QTest>
+
+#include <memory>
+#include <thread>
+
+#include "monitorrecorder.h"
+#include "platform/riffreader.h"
+#include "platform/soundplayer.h"
+#include "playertestsupport.h"
+#include "pulseserver.h"
+#include "riffbuilder.h"
+#include "scopednullsink.h"
+
+using namespace platform;
+using namespace std::chrono_literals;
+using testsupport::MonitorRecorder;
+using Samples = std::vector<std::int16_t>;
+
+namespace {
+
+constexpr int kRate = 22050;
+constexpr std::uint32_t kOnce = SND_RESOURCE | SND_ASYNC;
+constexpr std::uint32_t kLoop = SND_RESOURCE | SND_ASYNC | SND_LOOP;
+
+enum Clip { kLoopA = 1, kLoopB, kOnceNoise, kBroken, kUnknown = 999 };
+
+std::size_t samplesIn(std::chrono::milliseconds d) { return std::size_t(d.count() * kRate / 1000); }
+
+Samples head(const Samples& s, std::size_t n) { return Samples(s.begin(), s.begin() + n); }
+
+// Index of the first sample from `from` on where `recorded` stops following `clip` repeated.
+std::size_t followsUntil(const Samples& recorded, std::size_t from, const Samples& clip,
+                         std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k)
+        if (from + k >= recorded.size() || recorded[from + k] != clip[k % clip.size()]) return k;
+    return count;
+}
+
+// The player's stream as `pactl list sink-inputs` shows it: volume and mute.
+struct SinkInput {
+    int volume = -1;
+    bool muted = false;
+};
+
+SinkInput playerSinkInput() {
+    const QString out = testsupport::pactl({"list", "sink-inputs"});
+    SinkInput input;
+    for (const QString& line : out.split('\n')) {
+        const QString t = line.trimmed();
+        if (t.startsWith("Mute:")) input.muted = t.contains("yes");
+        if (t.startsWith("Volume:")) input.volume = t.section(':', 2).section('/', 0, 0).trimmed().toInt();
+    }
+    return input;
+}
+
+bool waitForSinkInput(int volume, bool muted) {
+    for (int i = 0; i < 100; ++i) {
+        const SinkInput s = playerSinkInput();
+        if (s.volume == volume && s.muted == muted) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+}  // namespace
+
+class TestSoundPlayer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void loopRepeatsSampleExactly_data();
+    void loopRepeatsSampleExactly();
+    void newCallReplacesTheSoundingClip_data();
+    void newCallReplacesTheSoundingClip();
+    void nullNameStops();
+    void oneShotSoundsOnceThenSilence();
+    void unplayableCalls_data();
+    void unplayableCalls();
+    void outputVolumeAndMuteReachEveryStream();
+
+private:
+    riff::Module module_;
+    std::unique_ptr<testsupport::ScopedNullSink> sink_;
+    std::unique_ptr<MonitorRecorder> recorder_;
+    const Samples loopA_ = cliptest::square(4000, 1000);
+    const Samples loopB_ = cliptest::square(3000, 5000);
+    const Samples onceNoise_ = cliptest::noise(6615, 7);
+};
+
+void TestSoundPlayer::initTestCase() {
+    QVERIFY2(testsupport::serverReachable(), "these tests need the environment's sound server");
+    // A sink in the clips' own format passes their samples to its monitor unchanged.
+    sink_ = std::make_unique<testsupport::ScopedNullSink>("quorvane_player_test", kRate);
+    QVERIFY(sink_->isLoaded());
+    module_.set(kLoopA, riff::wave16(loopA_));
+    module_.set(kLoopB, riff::wave16(loopB_));
+    module_.set(kOnceNoise, riff::wave16(onceNoise_));
+    module_.set(kBroken, riff::image(riff::fmt({1, 2, kRate, 16, 4}) + riff::chunk("data", riff::samples16(loopA_))));
+}
+
+void TestSoundPlayer::init() {
+    recorder_ = std::make_unique<MonitorRecorder>(kRate);
+    QVERIFY(recorder_->start());
+}
+
+void TestSoundPlayer::cleanup() {
+    sndPlaySoundA(nullptr, SND_ASYNC);
+    recorder_.reset();
+}
+
+void TestSoundPlayer::cleanupTestCase() {
+    setOutputVolume(65535);
+    setOutputMute(false);
+    sink_.reset();
+}
+
+void TestSoundPlayer::loopRepeatsSampleExactly_data() {
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<int>("repeats");
+
+    const Samples noise16 = cliptest::noise(4410, 1);
+    QTest::newRow("16-bit, 0.2 s") << riff::wave16(noise16) << 10;
+    // Shorter than one write: the write callback wraps several times per request.
+    QTest::newRow("16-bit, 45 ms") << riff::wave16(cliptest::noise(1001, 2)) << 30;
+    const QByteArray noise8 = cliptest::noise8(3307, 3);
+    QTest::newRow("8-bit with fact and trailing bytes")
+        << riff::image(riff::fmt8(kRate) + riff::chunk("fact", riff::le32(3307)) +
+                       riff::chunk("data", noise8), QByteArray(2, '\0'))
+        << 10;
+}
+
+void TestSoundPlayer::loopRepeatsSampleExactly() {
+    QFETCH(QByteArray, image);
+    QFETCH(int, repeats);
+    module_.set(50, image);
+    const auto clip = readWave(riff::bytes(image)).clip;
+    const Samples expected = testsupport::toInt16(clip.samples.data(), clip.samples.size(), clip.bitsPerSample);
+
+    QVERIFY(PlaySoundA(50, &module_, kLoop));
+    QVERIFY(recorder_->record(std::chrono::milliseconds(1000 * expected.size() * (repeats + 1) / kRate + 200)));
+    const Samples recorded = recorder_->samples();
+
+    const auto start = MonitorRecorder::find(recorded, head(expected, 64));
+    QVERIFY2(start, "the clip's opening never reached the sink");
+    QCOMPARE(MonitorRecorder::soundStart(recorded), start);  // nothing before it
+    const std::size_t count = expected.size() * repeats;
+    const std::size_t followed = followsUntil(recorded, *start, expected, count);
+    QVERIFY2(followed == count,
+             qPrintable(QString("departs from the clip %1 samples in, repeat %2 sample %3")
+                            .arg(followed).arg(followed / expected.size()).arg(followed % expected.size())));
+}
+
+void TestSoundPlayer::newCallReplacesTheSoundingClip_data() {
+    QTest::addColumn<std::uint32_t>("flags");
+    QTest::newRow("by a loop") << kLoop;
+    QTest::newRow("by a one-shot clip") << kOnce;
+}
+
+void TestSoundPlayer::newCallReplacesTheSoundingClip() {
+    QFETCH(std::uint32_t, flags);
+    QVERIFY(PlaySoundA(kLoopA, &module_, kLoop));
+    QVERIFY(recorder_->record(300ms));
+    QVERIFY(PlaySoundA(kLoopB, &module_, flags));
+    QVERIFY(recorder_->record(600ms));
+    const Samples recorded = recorder_->samples();
+
+    const auto a = MonitorRecorder::find(recorded, head(loopA_, 8));
+    const auto b = MonitorRecorder::find(recorded, head(loopB_, 8));
+    QVERIFY2(a && b, "both clips must have sounded");
+    QVERIFY(*a < *b);
+    QVERIFY2(!MonitorRecorder::find(recorded, head(loopA_, 2), *b).has_value(),
+             "the old clip sounded after the new one began");
+    const std::size_t expected = flags & SND_LOOP ? samplesIn(400ms) : loopB_.size();
+    QCOMPARE(followsUntil(recorded, *b, loopB_, expected), expected);
+}
+
+void TestSoundPlayer::nullNameStops() {
+    QVERIFY(PlaySoundA(kLoopA, &module_, kLoop));
+    QVERIFY(recorder_->record(300ms));
+    QVERIFY(sndPlaySoundA(nullptr, SND_ASYNC));
+    QVERIFY(recorder_->record(600ms));
+    const Samples recorded = recorder_->samples();
+    const auto a = MonitorRecorder::find(recorded, head(loopA_, 8));
+    QVERIFY(a);
+    const auto end = MonitorRecorder::soundEnd(recorded);
+    QVERIFY2(*end + samplesIn(400ms) < recorded.size(), "sound went on after the stop");
+    QCOMPARE(followsUntil(recorded, *a, loopA_, *end + 1 - *a), *end + 1 - *a);  // cut, not garbled
+}
+
+void TestSoundPlayer::oneShotSoundsOnceThenSilence() {
+    QVERIFY(PlaySoundA(kOnceNoise, &module_, kOnce));
+    QVERIFY(recorder_->record(900ms));
+    const Samples recorded = recorder_->samples();
+    const auto start = MonitorRecorder::find(recorded, head(onceNoise_, 64));
+    QVERIFY(start);
+    QCOMPARE(MonitorRecorder::soundStart(recorded), start);
+    QCOMPARE(followsUntil(recorded, *start, onceNoise_, onceNoise_.size()), onceNoise_.size());
+    QCOMPARE(*MonitorRecorder::soundEnd(recorded), *start + onceNoise_.size() - 1);
+}
+
+void TestSoundPlayer::unplayableCalls_data() {
+    QTest::addColumn<int>("clip");
+    QTest::addColumn<std::uint32_t>("flags");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<bool>("sounds");
+
+    QTest::newRow("unknown number: default sound") << int(kUnknown) << kOnce << true << true;
+    QTest::newRow("unknown number with SND_NODEFAULT: nothing")
+        << int(kUnknown) << (kOnce | SND_NODEFAULT) << false << false;
+    QTest::newRow("malformed image: nothing") << int(kBroken) << kOnce << false << false;
+}
+
+// Each call replaces a sounding loop, whether or not it sounds anything itself.
+void TestSoundPlayer::unplayableCalls() {
+    QFETCH(int, clip);
+    QFETCH(std::uint32_t, flags);
+    QFETCH(bool, result);
+    QFETCH(bool, sounds);
+    QVERIFY(PlaySoundA(kLoopA, &module_, kLoop));
+    QVERIFY(recorder_->record(200ms));
+    const std::size_t callAt = recorder_->sampleCount();
+    QCOMPARE(PlaySoundA(clip, &module_, flags), result);
+    QVERIFY(recorder_->record(1500ms));
+    const Samples recorded = recorder_->samples();
+
+    const auto a = MonitorRecorder::find(recorded, head(loopA_, 8), callAt);
+    const std::size_t loopEnd = a ? *a : callAt;
+    const auto after = MonitorRecorder::find(recorded, head(loopA_, 2), loopEnd + samplesIn(200ms));
+    QVERIFY2(!after, "the loop went on");
+    const auto end = MonitorRecorder::soundEnd(recorded);
+    QVERIFY2(*end + samplesIn(300ms) < recorded.size(), "sound did not end");
+    const auto other = MonitorRecorder::soundStart(recorded, loopEnd + samplesIn(200ms));
+    QCOMPARE(other.has_value(), sounds);
+}
+
+void TestSoundPlayer::outputVolumeAndMuteReachEveryStream() {
+    QCOMPARE(outputVolume(), 65535u);
+    QCOMPARE(outputMute(), false);
+    QVERIFY(PlaySoundA(kLoopA, &module_, kLoop));
+    QVERIFY(waitForSinkInput(65536, false));
+
+    setOutputVolume(32768);
+    QCOMPARE(outputVolume(), 32768u);
+    QVERIFY2(waitForSinkInput(32769, false), "the sounding stream did not take the volume");
+    QVERIFY(PlaySoundA(kLoopB, &module_, kLoop));
+    QVERIFY2(waitForSinkInput(32769, false), "the next stream did not keep the volume");
+
+    setOutputMute(true);
+    QVERIFY(outputMute());
+    QVERIFY2(waitForSinkInput(32769, true), "the sounding stream did not mute");
+    recorder_->record(100ms);
+    const std::size_t mutedAt = recorder_->sampleCount();
+    QVERIFY(PlaySoundA(kLoopA, &module_, kLoop));
+    QVERIFY2(waitForSinkInput(32769, true), "the next stream did not start muted");
+    QVERIFY(recorder_->record(300ms));
+    QVERIFY(!MonitorRecorder::soundStart(recorder_->samples(), mutedAt));
+
+    setOutputMute(false);
+    setOutputVolume(65535);
+    QVERIFY(waitForSinkInput(65536, false));
+}
+
+QTEST_GUILESS_MAIN(TestSoundPlayer)
+#include "tst_soundplayer.moc"
