@@ -53,7 +53,9 @@ bool MonitorRecorder::start() {
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMs * PA_USEC_PER_MSEC, &spec));
-        ok = pa_stream_connect_record(stream_, source_.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) >= 0;
+        const auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+        ok = pa_stream_connect_record(stream_, source_.c_str(), &attr, flags) >= 0;
         waitWhile([&] {
             auto s = pa_stream_get_state(stream_);
             ok = s != PA_STREAM_FAILED && s != PA_STREAM_TERMINATED;
@@ -101,12 +103,20 @@ void MonitorRecorder::onStreamState(pa_stream*, void* self) {
     pa_threaded_mainloop_signal(static_cast<MonitorRecorder*>(self)->mainloop_, 0);
 }
 
+// A sample's time is when the sink plays it. The stream's latency says how long ago the next
+// sample to be read was played; for a monitor it is negative when the sink renders ahead of
+// time. Without timing data the arrival time stands in.
 void MonitorRecorder::onRead(pa_stream* s, std::size_t, void* self) {
     auto* recorder = static_cast<MonitorRecorder*>(self);
+    const auto now = Clock::now();
+    pa_usec_t latency = 0;
+    int negative = 0;
+    const bool timed = pa_stream_get_latency(s, &latency, &negative) == 0;
+    const auto behind = std::chrono::microseconds(negative ? -std::int64_t(latency) : std::int64_t(latency));
+    const std::size_t base = recorder->sampleCount();
     const void* data = nullptr;
     std::size_t bytes = 0;
     while (pa_stream_readable_size(s) > 0 && pa_stream_peek(s, &data, &bytes) >= 0 && bytes > 0) {
-        const auto now = Clock::now();
         std::lock_guard guard(recorder->mutex_);
         auto& out = recorder->samples_;
         const std::size_t count = bytes / 2;
@@ -117,7 +127,9 @@ void MonitorRecorder::onRead(pa_stream* s, std::size_t, void* self) {
         } else {
             out.insert(out.end(), count, 0);  // a hole in the stream: silence
         }
-        recorder->arrivals_.push_back({now, out.size()});
+        const auto ahead = std::chrono::duration<double>(double(out.size() - base) / recorder->rate_);
+        const auto played = timed ? now - behind + std::chrono::duration_cast<Clock::duration>(ahead) : now;
+        recorder->arrivals_.push_back({played, out.size()});
         pa_stream_drop(s);
     }
 }

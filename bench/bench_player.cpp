@@ -1,0 +1,168 @@
+#include <QProcess>
+#include <QTemporaryFile>
+
+#include <chrono>
+#include <thread>
+
+#include "benchmark.h"
+#include "monitorrecorder.h"
+#include "platform/riffreader.h"
+#include "platform/soundplayer.h"
+#include "pulseserver.h"
+#include "scopednullsink.h"
+#include "sounds/cliptable.h"
+
+// The sound player against the server of the environment, timed on the monitor of a null sink
+// of its own in the clip's format. That sink does not rewind, so its monitor shows each sample
+// once, when it is played.
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::MonitorRecorder;
+using Clock = std::chrono::steady_clock;
+using Samples = std::vector<std::int16_t>;
+
+constexpr std::uint32_t kOnce = platform::SND_RESOURCE | platform::SND_ASYNC;
+constexpr std::uint32_t kLoop = kOnce | platform::SND_LOOP;
+constexpr int kTrials = 7;
+
+double msBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+Samples storedSamples(int number) {
+    const auto clip = platform::readWave(sounds::findClip(number)).clip;
+    return testsupport::toInt16(clip.samples.data(), clip.samples.size(), clip.bitsPerSample);
+}
+
+// Time from `start()` to the first sound on the monitor, less where the clip's own first
+// non-silent sample lies.
+double firstSampleMs(const std::function<void()>& start, const std::function<void()>& stop,
+                     double openingMs) {
+    std::vector<double> trials;
+    for (int i = 0; i < kTrials; ++i) {
+        MonitorRecorder recorder(44100);
+        if (!recorder.start()) return -1;
+        recorder.record(100ms);
+        const auto t0 = Clock::now();
+        start();
+        recorder.record(600ms);
+        stop();
+        const auto first = MonitorRecorder::soundStart(recorder.samples(), recorder.indexAt(t0));
+        if (first) trials.push_back(msBetween(t0, recorder.timeOf(*first)) - openingMs);
+        std::this_thread::sleep_for(200ms);
+    }
+    return bench::median(trials);
+}
+
+double openingMs(int number) {
+    const auto clip = platform::readWave(sounds::findClip(number)).clip;
+    const Samples s = storedSamples(number);
+    return 1000.0 * double(MonitorRecorder::soundStart(s).value_or(0)) / clip.sampleRate;
+}
+
+void playsoundReturn() {
+    const auto& module = sounds::programModule();
+    platform::PlaySoundA(103, &module, kLoop);  // connects
+    std::this_thread::sleep_for(300ms);
+    std::vector<double> us;
+    for (int i = 0; i < 60; ++i) {
+        const auto t0 = Clock::now();
+        platform::PlaySoundA(i % 2 ? 102 : 103, &module, kLoop);
+        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        std::this_thread::sleep_for(30ms);
+    }
+    platform::sndPlaySoundA(nullptr, platform::SND_ASYNC);
+    bench::report("playsound_return_us", bench::median(us));
+}
+
+void firstSample() {
+    testsupport::ScopedNullSink sink("quorvane_bench_first", 22050);
+    const auto& module = sounds::programModule();
+    auto stop = [] { platform::sndPlaySoundA(nullptr, platform::SND_ASYNC); };
+    bench::report("first_sample_ms",
+                  firstSampleMs([&] { platform::PlaySoundA(102, &module, kLoop); }, stop, openingMs(102)));
+
+    QTemporaryFile file(QDir::tempPath() + "/quorvane-bench-XXXXXX.wav");
+    const auto image = sounds::findClip(102);
+    if (!file.open()) return;
+    file.write(reinterpret_cast<const char*>(image.data()), qint64(image.size()));
+    file.flush();
+    QProcess paplay;
+    bench::report("paplay_first_sample_ms",
+                  firstSampleMs([&] { paplay.start("paplay", {file.fileName()}); },
+                                [&] { paplay.kill(); paplay.waitForFinished(2000); }, openingMs(102)));
+}
+
+// Ten repeats of clip 103 on a sink in its own format: where each repeat's opening really
+// reappears against where it should, in samples.
+void loopSeam() {
+    const Samples stored = storedSamples(103);
+    const std::size_t n = stored.size();
+    testsupport::ScopedNullSink sink("quorvane_bench_seam", 8000, "u8");
+    MonitorRecorder recorder(8000);
+    if (!sink.isLoaded() || !recorder.start()) return;
+    platform::PlaySoundA(103, &sounds::programModule(), kLoop);
+    recorder.record(std::chrono::milliseconds(11 * 1000 * n / 8000) + 300ms);
+    platform::sndPlaySoundA(nullptr, platform::SND_ASYNC);
+    const Samples recorded = recorder.samples();
+
+    const std::size_t opening = MonitorRecorder::soundStart(stored).value_or(0);
+    const Samples needle(stored.begin() + opening, stored.begin() + opening + 64);
+    const auto first = MonitorRecorder::find(recorded, needle);
+    double worst = first ? 0 : double(n);
+    for (int r = 1; first && r <= 10; ++r) {
+        const std::size_t expected = *first + r * n;
+        const std::size_t from = expected > n / 2 ? expected - n / 2 : 0;
+        const auto found = MonitorRecorder::find(recorded, needle, from);
+        const double error = found ? std::abs(double(*found) - double(expected)) : double(n);
+        worst = std::max(worst, error);
+    }
+    bench::report("loop_seam_samples", worst);
+}
+
+// Clip 102 loops and clip 104 replaces it. The old clip is recognised by following its samples
+// on the monitor; the figure is the time of its last sample after the replacing call.
+void replaceCut() {
+    const Samples old = storedSamples(102);
+    testsupport::ScopedNullSink sink("quorvane_bench_cut", 22050);
+    if (!sink.isLoaded()) return;
+    const std::size_t opening = MonitorRecorder::soundStart(old).value_or(0);
+    const Samples needle(old.begin() + opening, old.begin() + opening + 64);
+    std::vector<double> trials;
+    for (int i = 0; i < kTrials; ++i) {
+        MonitorRecorder recorder(22050);
+        if (!recorder.start()) return;
+        platform::PlaySoundA(102, &sounds::programModule(), kLoop);
+        recorder.record(500ms);
+        const auto t1 = Clock::now();
+        platform::PlaySoundA(104, &sounds::programModule(), kOnce);
+        recorder.record(600ms);
+        const Samples recorded = recorder.samples();
+        const auto found = MonitorRecorder::find(recorded, needle);
+        if (!found || *found < opening) continue;
+        const std::size_t start = *found - opening;
+        std::size_t k = 0;
+        while (start + k < recorded.size() && recorded[start + k] == old[k % old.size()]) ++k;
+        // The old clip's last sample that differs from silence.
+        const auto last = MonitorRecorder::soundEnd(recorded, start + k);
+        if (last) trials.push_back(msBetween(t1, recorder.timeOf(*last)));
+    }
+    platform::sndPlaySoundA(nullptr, platform::SND_ASYNC);
+    bench::report("replace_cut_ms", bench::median(trials));
+}
+
+void runAll() {
+    if (!testsupport::serverReachable()) {
+        std::fprintf(stderr, "bench_player: no sound server reachable\n");
+        return;
+    }
+    playsoundReturn();
+    firstSample();
+    loopSeam();
+    replaceCut();
+}
+
+const bench::Register registration("player", runAll);
+
+}  // namespace
