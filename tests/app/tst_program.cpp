@@ -167,8 +167,7 @@ private slots:
 
 private:
     void click(const QString& control);
-    MonitorRecorder::Clock::time_point clickAt(const QString& control);
-    std::size_t indexOf(MonitorRecorder::Clock::time_point time) const;
+    std::size_t clickAt(const QString& control);
 
     xcb_connection_t* display_ = nullptr;
     QProcess program_;
@@ -226,14 +225,12 @@ void TestProgram::click(const QString& control) {
              QString::number(centre.y()), "click", "1"});
 }
 
-MonitorRecorder::Clock::time_point TestProgram::clickAt(const QString& control) {
-    const auto before = MonitorRecorder::Clock::now();
+// Everything recorded before the click was played before it, so what the click sounds comes
+// after the sample count taken just before it.
+std::size_t TestProgram::clickAt(const QString& control) {
+    const std::size_t before = recorder_->sampleCount();
     click(control);
     return before;
-}
-
-std::size_t TestProgram::indexOf(MonitorRecorder::Clock::time_point time) const {
-    return recorder_->indexAt(time);
 }
 
 void TestProgram::soundButtonsSoundTheirClips_data() {
@@ -252,7 +249,7 @@ void TestProgram::soundButtonsSoundTheirClips() {
     const Clip stored = ::clip(clip);
     const auto clipTime = std::chrono::milliseconds(stored.length * 1000 / kRate);
 
-    const std::size_t clicked = indexOf(clickAt(button));
+    const std::size_t clicked = (clickAt(button));
     QVERIFY(recorder_->record(clipTime * plays + 1500ms));
     const Samples recorded = recorder_->samples();
 
@@ -271,9 +268,9 @@ void TestProgram::soundButtonsSoundTheirClips() {
 }
 
 void TestProgram::newButtonReplacesTheLoop() {
-    const std::size_t dogs = indexOf(clickAt("Command4"));
+    const std::size_t dogs = (clickAt("Command4"));
     QVERIFY(recorder_->record(2000ms));
-    const std::size_t traffic = indexOf(clickAt("Command1"));
+    const std::size_t traffic = (clickAt("Command1"));
     QVERIFY(recorder_->record(5000ms));
     const Samples recorded = recorder_->samples();
 
@@ -287,7 +284,7 @@ void TestProgram::newButtonReplacesTheLoop() {
 void TestProgram::stopCutsTheLoopWithClicks() {
     clickAt("Command1");
     QVERIFY(recorder_->record(1500ms));
-    const std::size_t stopped = indexOf(clickAt("Command2"));
+    const std::size_t stopped = (clickAt("Command2"));
     QVERIFY(recorder_->record(2000ms));
     const Samples recorded = recorder_->samples();
     QVERIFY(peak(recorded, 0, stopped) >= kSilence);
@@ -299,11 +296,11 @@ void TestProgram::stopCutsTheLoopWithClicks() {
 
 void TestProgram::spaceAtStartSoundsTheClicks() {
     xdotool({"windowfocus", "--sync", window_});
-    const auto pressed = MonitorRecorder::Clock::now();
+    const std::size_t pressed = recorder_->sampleCount();
     xdotool({"key", "space"});
     QVERIFY(recorder_->record(1500ms));
     const Samples recorded = recorder_->samples();
-    const Heard clicks = hear(clip(104), recorded, indexOf(pressed));
+    const Heard clicks = hear(clip(104), recorded, pressed);
     QVERIFY2(clicks.score > kMatch, qPrintable(QString::number(clicks.score)));
     QVERIFY(peak(recorded, clicks.end + samplesFor(100ms)) < kSilence);
 }
@@ -311,7 +308,7 @@ void TestProgram::spaceAtStartSoundsTheClicks() {
 void TestProgram::aboutSilencesTheLoop() {
     clickAt("Command1");
     QVERIFY(recorder_->record(1500ms));
-    const std::size_t about = indexOf(clickAt("cmdAbout"));
+    const std::size_t about = (clickAt("cmdAbout"));
     QVERIFY(recorder_->record(1500ms));
     const Samples recorded = recorder_->samples();
     QVERIFY(peak(recorded, 0, about) >= kSilence);
@@ -330,6 +327,7 @@ void TestProgram::exitAndCloseRequestEndTheProgram() {
     clickAt("Command4");
     QVERIFY(recorder_->record(1000ms));
     const auto requested = MonitorRecorder::Clock::now();
+    const std::size_t sounding = recorder_->sampleCount();
     if (fromWindowSystem)
         QVERIFY(requestClose(display_, window_.toUInt()));
     else
@@ -340,8 +338,8 @@ void TestProgram::exitAndCloseRequestEndTheProgram() {
     QCOMPARE(program_.exitCode(), 0);
     QVERIFY(recorder_->record(1000ms));
     const Samples recorded = recorder_->samples();
-    QVERIFY(peak(recorded, 0, indexOf(requested)) >= kSilence);
-    QVERIFY2(peak(recorded, indexOf(requested) + samplesFor(400ms)) < kSilence, "sound after the end");
+    QVERIFY(peak(recorded, 0, sounding) >= kSilence);
+    QVERIFY2(peak(recorded, sounding + samplesFor(400ms)) < kSilence, "sound after the end");
 }
 
 QTEST_GUILESS_MAIN(TestProgram)
