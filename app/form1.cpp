@@ -1,7 +1,6 @@
 #include "form1.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QPalette>
 #include <QPixmap>
 

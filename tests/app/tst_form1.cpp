@@ -191,11 +191,6 @@ private slots:
         QCOMPARE(form_->Image3->y(), form_->Command3->y() - 8);
     }
 
-    void introductionEndsWithABlank() {
-        QVERIFY(Form1::introduction().startsWith("Did you ever try to convince someone"));
-        QVERIFY(Form1::introduction().endsWith("believable. "));
-    }
-
     void tabOrderStartsOnStop() {
         QStringList expected{"Command2", "Command6", "Command4", "Command1",
                              "Command3", "txtDisclaimer", "cmdAbout"};

@@ -1,0 +1,84 @@
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "mixer/clsvolume.h"
+#include "pulseserver.h"
+
+using testsupport::pactl;
+
+// Starts with no reachable server (PULSE_SERVER points nowhere): clsVolume constructs at once
+// and reads nothing. Then a server of the test's own appears, is killed under a living object,
+// and comes back.
+class TestClsVolumeRecovery : public QObject {
+    Q_OBJECT
+
+private slots:
+    void withoutServerNothingIsFound();
+    void survivesTheServerGoingAndComingBack();
+
+private:
+    static void touchEveryProperty(clsVolume& v);
+    testsupport::PulseServer server_;
+};
+
+void TestClsVolumeRecovery::touchEveryProperty(clsVolume& v) {
+    v.VolumeLevel(1000);
+    v.WaveLevel(1000);
+    v.VolumeLevelBass(1);
+    v.WaveLevelBass(1);
+    v.VolumeLevelTreble(1);
+    v.WaveLevelTreble(1);
+    v.VolumeMute(true);
+    v.WaveMute(false);
+    v.VolumeLevel();
+    v.WaveLevel();
+    v.VolumeLevelBass();
+    v.VolumeLevelTreble();
+    v.VolumeMute();
+    v.WaveMute();
+}
+
+void TestClsVolumeRecovery::withoutServerNothingIsFound() {
+    QVERIFY(!testsupport::serverReachable());
+    QElapsedTimer timer;
+    timer.start();
+    clsVolume v;
+    for (auto b : {v.VolumeMin(), v.VolumeMax(), v.WaveMin(), v.WaveMax(), v.VolBassMin(),
+                   v.VolBassMax(), v.VolTrebleMin(), v.VolTrebleMax(), v.WaveBassMin(),
+                   v.WaveTrebleMin()})
+        QCOMPARE(b, 0);
+    QCOMPARE(v.VolumeLevel(), 0);
+    QCOMPARE(v.WaveLevel(), 0);
+    QCOMPARE(v.VolumeMute(), false);
+    QCOMPARE(v.WaveMute(), false);
+    touchEveryProperty(v);
+    // A guard against hanging on the missing server, far above what the calls take.
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString("took %1 ms").arg(timer.elapsed())));
+}
+
+void TestClsVolumeRecovery::survivesTheServerGoingAndComingBack() {
+    QVERIFY(server_.start());
+    server_.useInThisProcess();
+    clsVolume v;
+    QCOMPARE(v.VolumeMax(), 65535);
+    v.VolumeLevel(20000);
+    QCOMPARE(v.VolumeLevel(), 20000);
+
+    server_.kill();
+    QElapsedTimer timer;
+    timer.start();
+    touchEveryProperty(v);
+    QCOMPARE(v.VolumeLevel(), 0);
+    QCOMPARE(v.VolumeMute(), false);
+    // Each call waits at most a connection attempt and a reply; this bounds all of them.
+    QVERIFY2(timer.elapsed() < 16 * 1500, qPrintable(QString("took %1 ms").arg(timer.elapsed())));
+
+    QVERIFY(server_.start());
+    pactl({"set-sink-volume", "@DEFAULT_SINK@", "50%"});
+    QCOMPARE(v.VolumeLevel(), 32768);
+    v.VolumeMute(true);
+    QVERIFY(testsupport::sinkMuted());
+}
+
+QTEST_GUILESS_MAIN(TestClsVolumeRecovery)
+#include "tst_clsvolumerecovery.moc"

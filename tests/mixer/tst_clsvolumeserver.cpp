@@ -1,0 +1,172 @@
+#include <QTest>
+
+#include <cmath>
+
+#include "../platform/playertestsupport.h"
+#include "../platform/riffbuilder.h"
+#include "mixer/clsvolume.h"
+#include "monitorrecorder.h"
+#include "platform/mixerdevice.h"
+#include "platform/pulsemixerdevice.h"
+#include "platform/soundplayer.h"
+#include "pulseserver.h"
+
+using namespace platform;
+using namespace std::chrono_literals;
+using testsupport::pactl;
+using testsupport::sinkMuted;
+using testsupport::sinkVolume;
+
+// clsVolume on the sound server of the environment: what it writes shows at the server and
+// what the server holds reads back on the mixer's 0..65535 scale.
+class TestClsVolumeServer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void controlsOfTheServer();
+    void volumeLevelShowsAtTheServer_data();
+    void volumeLevelShowsAtTheServer();
+    void serverVolumeReadsOnTheMixerScale_data();
+    void serverVolumeReadsOnTheMixerScale();
+    void volumeMuteShowsAtTheServer();
+    void identifierZeroFailsAndChangesNothing();
+    void waveLevelAtHalfMakesTheClipQuieter();
+};
+
+void TestClsVolumeServer::initTestCase() { QVERIFY(testsupport::serverReachable()); }
+
+void TestClsVolumeServer::cleanup() {
+    pactl({"set-sink-volume", "@DEFAULT_SINK@", "100%"});
+    pactl({"set-sink-mute", "@DEFAULT_SINK@", "0"});
+}
+
+void TestClsVolumeServer::controlsOfTheServer() {
+    clsVolume volume;
+    QCOMPARE(volume.VolumeMin(), 0);
+    QCOMPARE(volume.VolumeMax(), 65535);
+    QCOMPARE(volume.WaveMin(), 0);
+    QCOMPARE(volume.WaveMax(), 65535);
+    // No tone controls on this server.
+    QCOMPARE(volume.VolBassMin(), 0);
+    QCOMPARE(volume.VolBassMax(), 0);
+    QCOMPARE(volume.VolTrebleMin(), 0);
+    QCOMPARE(volume.VolTrebleMax(), 0);
+    QCOMPARE(volume.WaveBassMin(), 0);
+    QCOMPARE(volume.WaveTrebleMin(), 0);
+    QCOMPARE(volume.VolumeLevelBass(), 0);
+}
+
+void TestClsVolumeServer::volumeLevelShowsAtTheServer_data() {
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("atServer");
+    QTest::newRow("50% from the knob") << 32750 << 32750;
+    QTest::newRow("zero") << 0 << 0;
+    QTest::newRow("full") << 65535 << 65536;
+    QTest::newRow("above VolumeMax is limited") << 70000 << 65536;
+}
+
+void TestClsVolumeServer::volumeLevelShowsAtTheServer() {
+    QFETCH(int, level);
+    QFETCH(int, atServer);
+    clsVolume volume;
+    volume.VolumeLevel(level);
+    QCOMPARE(sinkVolume(), atServer);
+    QCOMPARE(volume.VolumeLevel(), std::min(level, 65535));
+    // Every channel carries it.
+    const QString out = pactl({"get-sink-volume", "@DEFAULT_SINK@"});
+    QCOMPARE(out.count(QString::number(atServer) + " /"), 2);
+}
+
+void TestClsVolumeServer::serverVolumeReadsOnTheMixerScale_data() {
+    QTest::addColumn<QStringList>("volumes");
+    QTest::addColumn<int>("level");
+    QTest::newRow("50%") << QStringList{"50%"} << 32768;
+    QTest::newRow("100%") << QStringList{"100%"} << 65535;
+    QTest::newRow("0%") << QStringList{"0%"} << 0;
+    QTest::newRow("loudest channel") << QStringList{"20%", "60%"} << 39320;
+}
+
+void TestClsVolumeServer::serverVolumeReadsOnTheMixerScale() {
+    QFETCH(QStringList, volumes);
+    QFETCH(int, level);
+    clsVolume volume;
+    pactl(QStringList{"set-sink-volume", "@DEFAULT_SINK@"} + volumes);
+    QCOMPARE(volume.VolumeLevel(), level);
+}
+
+void TestClsVolumeServer::volumeMuteShowsAtTheServer() {
+    clsVolume volume;
+    volume.VolumeMute(true);
+    QVERIFY(sinkMuted());
+    QCOMPARE(volume.VolumeMute(), true);
+    volume.VolumeMute(false);
+    QVERIFY(!sinkMuted());
+    QCOMPARE(volume.VolumeMute(), false);
+    pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"});
+    QCOMPARE(volume.VolumeMute(), true);
+}
+
+void TestClsVolumeServer::identifierZeroFailsAndChangesNothing() {
+    PulseMixerDevice device;
+    HMIXER h = 0;
+    QCOMPARE(device.mixerOpen(&h, 0), MMSYSERR_NOERROR);
+    QVERIFY(h != 0);
+    pactl({"set-sink-volume", "@DEFAULT_SINK@", "40%"});
+    const int before = sinkVolume();
+    std::int32_t value = 99;
+    QCOMPARE(device.mixerGetControlDetailsA(h, 0, &value), MIXERR_INVALCONTROL);
+    QCOMPARE(value, 99);
+    QCOMPARE(device.mixerSetControlDetails(h, 0, 0), MIXERR_INVALCONTROL);
+    QCOMPARE(sinkVolume(), before);
+    MixerLine line;
+    QCOMPARE(device.mixerGetLineInfoA(h, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, &line),
+             MIXERR_INVALLINE);
+    QCOMPARE(device.mixerOpen(&h, 1), MMSYSERR_BADDEVICEID);
+    QCOMPARE(device.mixerClose(h), MMSYSERR_NOERROR);
+}
+
+namespace {
+double rms(const std::vector<std::int16_t>& s) {
+    double sum = 0;
+    for (auto v : s) sum += double(v) * v;
+    return s.empty() ? 0 : std::sqrt(sum / s.size());
+}
+}  // namespace
+
+void TestClsVolumeServer::waveLevelAtHalfMakesTheClipQuieter() {
+    riff::Module module;
+    module.set(1, riff::wave16(cliptest::square(22050, 12000)));
+    clsVolume volume;
+    auto loudness = [&] {
+        testsupport::MonitorRecorder recorder;
+        if (!recorder.start() || !recorder.record(200ms)) return -1.0;
+        recorder.samples();
+        const std::size_t from = recorder.sampleCount();
+        recorder.record(300ms);
+        auto s = recorder.samples();
+        return rms({s.begin() + from, s.end()});
+    };
+    volume.WaveLevel(65535);
+    QCOMPARE(volume.WaveLevel(), 65535);
+    QVERIFY(PlaySoundA(1, &module, SND_RESOURCE | SND_ASYNC | SND_LOOP));
+    const double full = loudness();
+    volume.WaveLevel(32768);
+    QCOMPARE(volume.WaveLevel(), 32768);
+    const double half = loudness();
+    volume.WaveMute(true);
+    QCOMPARE(volume.WaveMute(), true);
+    const double muted = loudness();
+    volume.WaveMute(false);
+    volume.WaveLevel(65535);
+    sndPlaySoundA(nullptr, SND_ASYNC);
+    qInfo() << "rms full" << full << "half" << half << "muted" << muted;
+    QVERIFY(full > 1000);
+    QVERIFY(half < 0.8 * full);
+    QVERIFY(half > 0);
+    QVERIFY(muted < 50);
+}
+
+QTEST_GUILESS_MAIN(TestClsVolumeServer)
+#include "tst_clsvolumeserver.moc"
