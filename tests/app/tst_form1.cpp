@@ -137,6 +137,7 @@ private slots:
         row("lblVolume", "QLabel", "Frame3", {2280, 240, 975, 495}, "0 %", 13.5);
         row("lblMin", "QLabel", "Frame3", {240, 960, 375, 255}, "Min");
         row("lblMax", "QLabel", "Frame3", {1560, 960, 495, 255}, "Max");
+        row("sldMain", "Knob", "Frame3", {600, 240, 855, 975}, "");
         row("chkVolMute", "QCheckBox", "Frame3", {2280, 960, 735, 255}, "Mute");
         row("Command2", "QPushButton", "Form1", {4080, 4080, 1935, 375}, "Stop", 9.75);
         row("cmdAbout", "QPushButton", "Form1", {4080, 4560, 1935, 375}, "About", 9.75);
