@@ -1,7 +1,6 @@
 #include "form1.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QPalette>
 #include <QPixmap>
 
@@ -12,6 +11,7 @@
 #include "forms/image.h"
 #include "forms/label.h"
 #include "forms/textbox.h"
+#include "knob/knob.h"
 #include "module1.h"
 #include "sounds/cliptable.h"
 #include "sounds/pictures.h"
@@ -150,6 +150,11 @@ void Form1::createVolumeFrame() {
     lblMax = named(new forms::Label(QStringLiteral("Max"), Frame3), "lblMax");
     forms::place(lblMax, 1560, 960, 495, 255);
     forms::setTabIndex(lblMax, 14);
+
+    sldMain = named(new Knob(Frame3), "sldMain");
+    sldMain->setAccessibleName(QStringLiteral("Volume"));
+    forms::place(sldMain, 600, 240, 855, 975);
+    forms::setTabIndex(sldMain, 13);
 
     chkVolMute = named(new forms::CheckBox(QStringLiteral("Mute"), Frame3), "chkVolMute");
     chkVolMute->setForeColor(QApplication::palette().color(QPalette::WindowText));

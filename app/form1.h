@@ -16,6 +16,8 @@ class TextBox;
 // The main window: the excuse sounds as buttons grouped by situation, "Stop", "About" and
 // "Exit", the volume panel, the introduction at the top and the disclaimer at the bottom.
 // Closing it, from whatever source, stops the sound and ends the process.
+class Knob;
+
 class Form1 : public forms::Form {
     Q_OBJECT
 
@@ -43,6 +45,7 @@ public:
     forms::Label* lblVolume;
     forms::Label* lblMin;
     forms::Label* lblMax;
+    Knob* sldMain;
     forms::CheckBox* chkVolMute;
     forms::TextBox* txtDisclaimer;
 

@@ -1,1 +1,6 @@
 quorvane_add_test(tst_form1 SOURCES ${TEST_DIR}/tst_form1.cpp LIBS quorvane_app LABELS app)
+# The real program on the test display, driven by xdotool and heard on the speakers' monitor.
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
+quorvane_add_test(tst_program SOURCES ${TEST_DIR}/tst_program.cpp
+  LIBS quorvane_sounds PkgConfig::XCB LABELS app sound e2e TIMEOUT 240)
+add_dependencies(tst_program quorvane)

@@ -74,10 +74,6 @@ private slots:
         QCOMPARE(box.text(), text);
         QCOMPARE(box.toPlainText(), QString("one \ntwo \nthree"));
         QCOMPARE(box.document()->blockCount(), 3);
-        box.setLocked(true);
-        QVERIFY(box.isReadOnly());
-        QVERIFY(box.tabChangesFocus());
-        QCOMPARE(box.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     }
 
     void autoSizeLabelFitsItsText() {

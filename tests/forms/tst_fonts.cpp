@@ -39,12 +39,6 @@ private slots:
         QVERIFY(large.horizontalAdvance("Volume Control") >
                 small.horizontalAdvance("Volume Control") * 1.1);
     }
-
-    void tahomaAtItsPixelSize() {
-        const QFont font = forms::tahoma(9.75, true);
-        QCOMPARE(font.pixelSize(), 13);
-        QVERIFY(font.bold());
-    }
 };
 
 QTEST_MAIN(TestFonts)

@@ -96,11 +96,6 @@ private slots:
         QVERIFY(form.close());
         QCOMPARE(form.closeRequests, 1);
     }
-
-    void titleIsTheProgramName() {
-        QCOMPARE(forms::applicationTitle(), QString("Quorvane"));
-        QCOMPARE(QCoreApplication::applicationName(), QString("Quorvane"));
-    }
 };
 
 QTEST_MAIN(TestForm)
