@@ -1,8 +1,25 @@
 #include "clsvolume.h"
 
+#include <limits>
+
+#include "errorbox.h"
+
 using namespace platform;
 
-clsVolume::clsVolume() : mixer_(mixerDevice()) {
+namespace {
+clsVolume::ErrorBox& errorBox() {
+    static clsVolume::ErrorBox box = &mixer::showCriticalMessage;
+    return box;
+}
+}  // namespace
+
+const char* const clsVolume::kErrorTitle = "Quorvane - Mixercontrol Fehler";
+
+void clsVolume::setErrorBox(ErrorBox box) {
+    errorBox() = box ? std::move(box) : ErrorBox(&mixer::showCriticalMessage);
+}
+
+clsVolume::clsVolume() : mixer_(mixerDevice()), waveIn_(waveInDevice()) {
     lastResult = static_cast<std::int32_t>(mixer_.mixerOpen(&mixerHandle, 0));
 
     const HMIXER h = mixerHandle;
@@ -17,6 +34,9 @@ clsVolume::clsVolume() : mixer_(mixerDevice()) {
     FindMixerControl(h, speakers, MIXERCONTROL_CONTROLTYPE_TREBLE, speakerTreble);
     FindMixerControl(h, wave, MIXERCONTROL_CONTROLTYPE_TREBLE, waveTreble);
 
+    meterBuffer = std::make_unique<std::int32_t>(0);
+    meterDetails.cChannels = 1;
+
     if (!FindMixerControl(h, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
                           MIXERCONTROL_CONTROLTYPE_PEAKMETER, inputPeakMeter))
         FindMixerControl(h, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE,
@@ -24,7 +44,11 @@ clsVolume::clsVolume() : mixer_(mixerDevice()) {
     FindMixerControl(h, wave, MIXERCONTROL_CONTROLTYPE_PEAKMETER, outputPeakMeter);
 }
 
-clsVolume::~clsVolume() { mixer_.mixerClose(mixerHandle); }
+clsVolume::~clsVolume() {
+    mixer_.mixerClose(mixerHandle);
+    if (isRecording) StopInputMeter();
+    meterBuffer.reset();
+}
 
 bool clsVolume::FindMixerControl(HMIXER hmixer, std::uint32_t componentType,
                                  std::uint32_t controlType, MixerControl& control) {
@@ -87,3 +111,96 @@ bool clsVolume::VolumeMute() { return GetMuteSwitch(speakerMute); }
 bool clsVolume::WaveMute() { return GetMuteSwitch(waveMute); }
 void clsVolume::VolumeMute(bool New_Mute) { SetMuteSwitch(speakerMute, New_Mute); }
 void clsVolume::WaveMute(bool New_Mute) { SetMuteSwitch(waveMute, New_Mute); }
+
+std::int32_t clsVolume::MaxVolumeMeterInput() const { return inputPeakMeter.Bounds.lMaximum; }
+std::int32_t clsVolume::MinVolumeMeterInput() const { return inputPeakMeter.Bounds.lMinimum; }
+std::int32_t clsVolume::MaxVolumeMeterOutput() const { return outputPeakMeter.Bounds.lMaximum; }
+std::int32_t clsVolume::MinVolumeMeterOutput() const { return outputPeakMeter.Bounds.lMinimum; }
+
+std::int32_t clsVolume::CurrentVolumeMeterOutput() { return ReadMeter(outputPeakMeter); }
+
+std::int32_t clsVolume::CurrentVolumeMeterInput() {
+    if (!StartInputMeter()) StartInputMeter();
+    return ReadMeter(inputPeakMeter);
+}
+
+std::int32_t clsVolume::ReadMeter(const MixerControl& meter) {
+    RequeueDoneBuffers();
+    meterDetails.dwControlID = meter.dwControlID;
+    meterDetails.cMultipleItems = meter.cMultipleItems;
+    std::int32_t read = 0;
+    lastResult = static_cast<std::int32_t>(
+        mixer_.mixerGetControlDetailsA(mixerHandle, meterDetails.dwControlID, &read));
+    if (lastResult == static_cast<std::int32_t>(MMSYSERR_NOERROR)) *meterBuffer = read;
+    meterValue = *meterBuffer;
+    if (meterValue < 0)
+        meterValue = meterValue == std::numeric_limits<std::int32_t>::min()
+                         ? std::numeric_limits<std::int32_t>::max()
+                         : -meterValue;
+    return meterValue;
+}
+
+bool clsVolume::StartInputMeter() {
+    if (isRecording) return true;
+    recordFormat = WAVEFORMATEX{};
+    recordFormat.wFormatTag = WAVE_FORMAT_PCM;
+    recordFormat.nChannels = 1;
+    recordFormat.nSamplesPerSec = 8000;
+    recordFormat.wBitsPerSample = 8;
+    recordFormat.nBlockAlign = recordFormat.wBitsPerSample / 8;
+    recordFormat.nAvgBytesPerSec = recordFormat.nSamplesPerSec * recordFormat.nBlockAlign;
+    recordFormat.cbSize = 0;
+    for (std::size_t i = 0; i < 2; ++i) {
+        bufferHandles[i] = std::make_unique<Buffer>();
+        WAVEHDR& h = bufferHeaders[i];
+        h.lpData = bufferHandles[i]->data();
+        h.dwBufferLength = kBufferBytes;
+        h.dwBytesRecorded = 0;
+        h.dwUser = 0;
+        h.dwFlags = 0;
+        h.dwLoops = 0;
+    }
+
+    lastResult = static_cast<std::int32_t>(waveIn_.waveInOpen(&waveInHandle, 0, recordFormat));
+    if (lastResult != 0) {
+        ReportRecordingError(static_cast<MMRESULT>(lastResult));
+        for (auto& b : bufferHandles) b.reset();
+        return false;
+    }
+    for (WAVEHDR& h : bufferHeaders) {
+        lastResult = static_cast<std::int32_t>(waveIn_.waveInPrepareHeader(waveInHandle, &h));
+        if (lastResult != 0) ReportRecordingError(static_cast<MMRESULT>(lastResult));
+    }
+    for (WAVEHDR& h : bufferHeaders) {
+        lastResult = static_cast<std::int32_t>(waveIn_.waveInAddBuffer(waveInHandle, &h));
+        if (lastResult != 0) ReportRecordingError(static_cast<MMRESULT>(lastResult));
+    }
+    isRecording = true;
+    lastResult = static_cast<std::int32_t>(waveIn_.waveInStart(waveInHandle));
+    return true;
+}
+
+void clsVolume::RequeueDoneBuffers() {
+    if (!isRecording) return;
+    for (WAVEHDR& h : bufferHeaders)
+        if (h.dwFlags & WHDR_DONE)
+            lastResult = static_cast<std::int32_t>(waveIn_.waveInAddBuffer(waveInHandle, &h));
+}
+
+void clsVolume::StopInputMeter() {
+    isRecording = false;
+    waveIn_.waveInReset(waveInHandle);
+    waveIn_.waveInStop(waveInHandle);
+    for (std::size_t i = 0; i < 2; ++i) {
+        waveIn_.waveInUnprepareHeader(waveInHandle, &bufferHeaders[i]);
+        bufferHandles[i].reset();
+        bufferHeaders[i].lpData = nullptr;
+    }
+    waveIn_.waveInClose(waveInHandle);
+}
+
+void clsVolume::ReportRecordingError(MMRESULT code) {
+    errorText.fill('\0');
+    waveIn_.waveInGetErrorTextA(code, errorText.data(), static_cast<std::uint32_t>(errorText.size()));
+    errorBox()(std::string(errorText.data()), kErrorTitle);
+}

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "platform/mixerdevice.h"
+#include "platform/waveindevice.h"
 
 // The program's access to the system mixer. Construction opens the first mixer device and
 // looks up every control once; the properties then read and write those controls by their
@@ -42,7 +47,38 @@ public:
     void VolumeMute(bool New_Mute);
     void WaveMute(bool New_Mute);
 
+    std::int32_t MaxVolumeMeterInput() const;
+    std::int32_t MinVolumeMeterInput() const;
+    std::int32_t MaxVolumeMeterOutput() const;
+    std::int32_t MinVolumeMeterOutput() const;
+    std::int32_t CurrentVolumeMeterOutput();
+    // Starts recording from the first input device on its first read, and keeps it running
+    // until the object ends.
+    std::int32_t CurrentVolumeMeterInput();
+
+    // Shows a recording failure: the text, a critical icon, one OK button, the title. The
+    // default is a modal message box; tests may put an observer in its place.
+    using ErrorBox = std::function<void(const std::string& text, const std::string& title)>;
+    static void setErrorBox(ErrorBox box);
+    static const char* const kErrorTitle;
+
 private:
+    static constexpr std::size_t kBufferBytes = 8192;
+    using Buffer = std::array<std::uint8_t, kBufferBytes>;
+
+    // The parts of a meter request that stay between reads.
+    struct MeterDetails {
+        std::uint32_t dwControlID = 0;
+        std::uint32_t cChannels = 0;
+        std::uint32_t cMultipleItems = 0;
+    };
+
+    bool StartInputMeter();
+    void StopInputMeter();
+    void RequeueDoneBuffers();
+    std::int32_t ReadMeter(const platform::MixerControl& meter);
+    void ReportRecordingError(platform::MMRESULT code);
+
     using MixerControl = platform::MixerControl;
 
     bool FindMixerControl(platform::HMIXER hmixer, std::uint32_t componentType,
@@ -53,6 +89,7 @@ private:
     void SetMuteSwitch(const MixerControl& control, bool New_Mute);
 
     platform::MixerDevice& mixer_;
+    platform::WaveInDevice& waveIn_;
 
     platform::HMIXER mixerHandle = 0;
     MixerControl speakerVolume;
@@ -64,6 +101,15 @@ private:
     MixerControl speakerTreble;
     MixerControl waveTreble;
     std::int32_t lastResult = 0;
+    std::array<char, platform::WaveInDevice::kMaxErrorText> errorText{};
+    platform::HWAVEIN waveInHandle = 0;
+    platform::WAVEFORMATEX recordFormat;
+    std::array<std::unique_ptr<Buffer>, 2> bufferHandles;
+    std::array<platform::WAVEHDR, 2> bufferHeaders;
+    bool isRecording = false;
     MixerControl inputPeakMeter;
     MixerControl outputPeakMeter;
+    std::int32_t meterValue = 0;
+    std::unique_ptr<std::int32_t> meterBuffer;
+    MeterDetails meterDetails;
 };

@@ -51,7 +51,7 @@ bool PeakMeter::ensureStream(pa_context* c) {
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.fragsize = sizeof(float);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_record(stream_, source_.c_str(), &attr, flags) < 0) {
+    if (pa_stream_connect_record(stream_, source_.empty() ? nullptr : source_.c_str(), &attr, flags) < 0) {
         closeStream();
         return false;
     }

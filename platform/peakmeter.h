@@ -16,6 +16,7 @@ namespace platform {
 // reconnected on the next read.
 class PeakMeter {
 public:
+    // An empty source name means the default source, followed when it changes.
     explicit PeakMeter(std::string source);
     ~PeakMeter();
     PeakMeter(const PeakMeter&) = delete;

@@ -115,7 +115,7 @@ MMRESULT writeSpeakers(std::uint32_t controlId, std::int32_t value) {
 
 PulseMixerDevice::PulseMixerDevice()
     : outputMeter_(std::make_unique<PeakMeter>("@DEFAULT_MONITOR@")),
-      inputMeter_(std::make_unique<PeakMeter>("@DEFAULT_SOURCE@")) {
+      inputMeter_(std::make_unique<PeakMeter>("")) {
     // Made first, so that the connection outlives a device kept in a static.
     PulseConnection::instance();
 }

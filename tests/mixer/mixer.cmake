@@ -6,3 +6,7 @@ quorvane_add_test(tst_clsvolumeserver SOURCES ${TEST_DIR}/tst_clsvolumeserver.cp
 # Begins with no reachable server, then starts, kills and restarts one of its own.
 quorvane_add_test(tst_clsvolumerecovery SOURCES ${TEST_DIR}/tst_clsvolumerecovery.cpp
   LIBS quorvane_mixer LABELS mixer sound ENV PULSE_SERVER=unix:/nonexistent)
+quorvane_add_test(tst_clsvolumemeters SOURCES ${TEST_DIR}/tst_clsvolumemeters.cpp
+  LIBS quorvane_mixer Qt6::Widgets LABELS mixer)
+quorvane_add_test(tst_clsvolumemetersserver SOURCES ${TEST_DIR}/tst_clsvolumemetersserver.cpp
+  LIBS quorvane_mixer LABELS mixer sound TIMEOUT 180)

@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "mixer/clsvolume.h"
+#include "platform/waveindevice.h"
 #include "pulseserver.h"
 
 using testsupport::pactl;
@@ -14,6 +15,7 @@ class TestClsVolumeRecovery : public QObject {
 
 private slots:
     void withoutServerNothingIsFound();
+    void withoutServerEachInputReadShowsTwoBoxes();
     void survivesTheServerGoingAndComingBack();
 
 private:
@@ -36,6 +38,8 @@ void TestClsVolumeRecovery::touchEveryProperty(clsVolume& v) {
     v.VolumeLevelTreble();
     v.VolumeMute();
     v.WaveMute();
+    v.CurrentVolumeMeterOutput();
+    v.CurrentVolumeMeterInput();
 }
 
 void TestClsVolumeRecovery::withoutServerNothingIsFound() {
@@ -51,12 +55,34 @@ void TestClsVolumeRecovery::withoutServerNothingIsFound() {
     QCOMPARE(v.WaveLevel(), 0);
     QCOMPARE(v.VolumeMute(), false);
     QCOMPARE(v.WaveMute(), false);
+    clsVolume::setErrorBox([](const std::string&, const std::string&) {});
     touchEveryProperty(v);
     // A guard against hanging on the missing server, far above what the calls take.
     QVERIFY2(timer.elapsed() < 3000, qPrintable(QString("took %1 ms").arg(timer.elapsed())));
 }
 
+void TestClsVolumeRecovery::withoutServerEachInputReadShowsTwoBoxes() {
+    std::vector<std::pair<std::string, std::string>> shown;
+    clsVolume::setErrorBox([&](const std::string& text, const std::string& title) {
+        shown.emplace_back(text, title);
+    });
+    char expected[200];
+    platform::waveInDevice().waveInGetErrorTextA(platform::MMSYSERR_NODRIVER, expected, 200);
+    {
+        clsVolume v;
+        QCOMPARE(v.CurrentVolumeMeterInput(), 0);
+        QCOMPARE(shown.size(), std::size_t(2));
+        QCOMPARE(v.CurrentVolumeMeterInput(), 0);
+        QCOMPARE(shown.size(), std::size_t(4));
+    }
+    for (const auto& [text, title] : shown) {
+        QCOMPARE(text, std::string(expected));
+        QCOMPARE(title, std::string("Quorvane - Mixercontrol Fehler"));
+    }
+}
+
 void TestClsVolumeRecovery::survivesTheServerGoingAndComingBack() {
+    clsVolume::setErrorBox([](const std::string&, const std::string&) {});
     QVERIFY(server_.start());
     server_.useInThisProcess();
     clsVolume v;
@@ -71,13 +97,15 @@ void TestClsVolumeRecovery::survivesTheServerGoingAndComingBack() {
     QCOMPARE(v.VolumeLevel(), 0);
     QCOMPARE(v.VolumeMute(), false);
     // Each call waits at most a connection attempt and a reply; this bounds all of them.
-    QVERIFY2(timer.elapsed() < 16 * 1500, qPrintable(QString("took %1 ms").arg(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < 18 * 1500, qPrintable(QString("took %1 ms").arg(timer.elapsed())));
 
     QVERIFY(server_.start());
     pactl({"set-sink-volume", "@DEFAULT_SINK@", "50%"});
     QCOMPARE(v.VolumeLevel(), 32768);
     v.VolumeMute(true);
     QVERIFY(testsupport::sinkMuted());
+    v.CurrentVolumeMeterOutput();
+    v.CurrentVolumeMeterInput();
 }
 
 QTEST_GUILESS_MAIN(TestClsVolumeRecovery)

@@ -1,0 +1,233 @@
+#include "pulsewaveindevice.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "pulseconnection.h"
+
+namespace platform {
+
+namespace {
+
+bool supported(const WAVEFORMATEX& f) {
+    return f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
+           (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec >= 1 &&
+           f.nSamplesPerSec <= PA_RATE_MAX && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
+}
+
+void markDone(WAVEHDR* h) { h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE; }
+
+const char* errorText(MMRESULT code) {
+    switch (code) {
+    case MMSYSERR_NOERROR: return "The command was carried out.";
+    case MMSYSERR_ERROR: return "An error occurred at the sound server.";
+    case MMSYSERR_BADDEVICEID: return "There is no recording device with this number.";
+    case MMSYSERR_ALLOCATED: return "The recording device is already in use.";
+    case MMSYSERR_INVALHANDLE: return "The recording device is not open.";
+    case MMSYSERR_NODRIVER: return "No recording device is available: the sound server cannot be reached.";
+    case MMSYSERR_NOMEM: return "There is not enough memory to record.";
+    case MMSYSERR_NOTSUPPORTED: return "The recording device does not support this function.";
+    case MMSYSERR_BADERRNUM: return "The error number is not known.";
+    case MMSYSERR_INVALPARAM: return "An invalid parameter was passed to the recording device.";
+    case WAVERR_BADFORMAT: return "The recording device does not support this sound format.";
+    case WAVERR_STILLPLAYING: return "Buffers are still queued on the recording device.";
+    case WAVERR_UNPREPARED: return "The buffer has not been prepared.";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+MMRESULT WaveInDevice::waveInGetErrorTextA(MMRESULT code, char* text, std::uint32_t size) {
+    const char* message = errorText(code);
+    if (!text || size == 0) return MMSYSERR_INVALPARAM;
+    if (!message) {
+        text[0] = '\0';
+        return MMSYSERR_BADERRNUM;
+    }
+    const std::size_t n = std::min<std::size_t>(std::strlen(message), size - 1);
+    std::memcpy(text, message, n);
+    text[n] = '\0';
+    return MMSYSERR_NOERROR;
+}
+
+PulseWaveInDevice::PulseWaveInDevice() {
+    // Made first, so that the connection outlives a device kept in a static.
+    PulseConnection::instance();
+}
+
+PulseWaveInDevice::~PulseWaveInDevice() {
+    PulseConnection::Lock lock;
+    for (auto& [handle, r] : recordings_) {
+        pa_stream_set_read_callback(r->stream, nullptr, nullptr);
+        pa_stream_disconnect(r->stream);
+        pa_stream_unref(r->stream);
+    }
+}
+
+PulseWaveInDevice::Recording* PulseWaveInDevice::find(HWAVEIN handle) {
+    auto it = recordings_.find(handle);
+    return it == recordings_.end() ? nullptr : it->second.get();
+}
+
+MMRESULT PulseWaveInDevice::waveInOpen(HWAVEIN* handle, std::uint32_t deviceId,
+                                       const WAVEFORMATEX& format) {
+    if (deviceId != 0) return MMSYSERR_BADDEVICEID;
+    if (!supported(format)) return WAVERR_BADFORMAT;
+    auto& pulse = PulseConnection::instance();
+    PulseConnection::Lock lock;
+    pa_context* c = pulse.context();
+    if (!c) return MMSYSERR_NODRIVER;
+
+    const pa_sample_spec spec{format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
+                              format.nSamplesPerSec, static_cast<std::uint8_t>(format.nChannels)};
+    auto r = std::make_unique<Recording>();
+    r->stream = pa_stream_new(c, "Quorvane recording", &spec, nullptr);
+    if (!r->stream) return MMSYSERR_NOMEM;
+    pa_stream_set_read_callback(r->stream, &PulseWaveInDevice::onRead, r.get());
+    pa_stream_set_state_callback(r->stream, [](pa_stream*, void*) {
+        PulseConnection::instance().signal();
+    }, nullptr);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.fragsize = format.nAvgBytesPerSec / 20;  // 50 ms
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+    pa_stream* s = r->stream;
+    const bool connected = pa_stream_connect_record(s, nullptr, &attr, flags) == 0 &&
+                           pulse.waitUntil([s] { return pa_stream_get_state(s) != PA_STREAM_CREATING; }) &&
+                           pa_stream_get_state(s) == PA_STREAM_READY;
+    if (!connected) {
+        pa_stream_set_read_callback(s, nullptr, nullptr);
+        pa_stream_set_state_callback(s, nullptr, nullptr);
+        pa_stream_disconnect(s);
+        pa_stream_unref(s);
+        return MMSYSERR_BADDEVICEID;  // the server has no source to record from
+    }
+    *handle = nextHandle_++;
+    recordings_[*handle] = std::move(r);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDevice::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header) {
+    PulseConnection::Lock lock;
+    if (!find(handle)) return MMSYSERR_INVALHANDLE;
+    if (!header || !header->lpData || header->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
+    header->dwFlags |= WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDevice::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header) {
+    PulseConnection::Lock lock;
+    Recording* r = find(handle);
+    if (!r) return MMSYSERR_INVALHANDLE;
+    if (!header) return MMSYSERR_INVALPARAM;
+    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwBytesRecorded = 0;
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    r->queue.push_back(header);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDevice::waveInStart(HWAVEIN handle) {
+    auto& pulse = PulseConnection::instance();
+    PulseConnection::Lock lock;
+    Recording* r = find(handle);
+    if (!r) return MMSYSERR_INVALHANDLE;
+    r->started = true;
+    pulse.waitFor(pa_stream_cork(r->stream, 0, nullptr, nullptr));
+    return MMSYSERR_NOERROR;
+}
+
+void PulseWaveInDevice::returnAll(Recording& r) {
+    for (WAVEHDR* h : r.queue) markDone(h);
+    r.queue.clear();
+}
+
+MMRESULT PulseWaveInDevice::waveInReset(HWAVEIN handle) {
+    auto& pulse = PulseConnection::instance();
+    PulseConnection::Lock lock;
+    Recording* r = find(handle);
+    if (!r) return MMSYSERR_INVALHANDLE;
+    r->started = false;
+    pulse.waitFor(pa_stream_cork(r->stream, 1, nullptr, nullptr));
+    returnAll(*r);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDevice::waveInStop(HWAVEIN handle) {
+    auto& pulse = PulseConnection::instance();
+    PulseConnection::Lock lock;
+    Recording* r = find(handle);
+    if (!r) return MMSYSERR_INVALHANDLE;
+    r->started = false;
+    pulse.waitFor(pa_stream_cork(r->stream, 1, nullptr, nullptr));
+    // A partly filled buffer is handed back with what it holds.
+    if (!r->queue.empty() && r->queue.front()->dwBytesRecorded > 0) {
+        markDone(r->queue.front());
+        r->queue.pop_front();
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDevice::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header) {
+    PulseConnection::Lock lock;
+    if (!find(handle)) return MMSYSERR_INVALHANDLE;
+    if (!header) return MMSYSERR_INVALPARAM;
+    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwFlags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDevice::waveInClose(HWAVEIN handle) {
+    PulseConnection::Lock lock;
+    Recording* r = find(handle);
+    if (!r) return MMSYSERR_INVALHANDLE;
+    if (!r->queue.empty()) return WAVERR_STILLPLAYING;
+    pa_stream_set_read_callback(r->stream, nullptr, nullptr);
+    pa_stream_set_state_callback(r->stream, nullptr, nullptr);
+    pa_stream_disconnect(r->stream);
+    pa_stream_unref(r->stream);
+    recordings_.erase(handle);
+    return MMSYSERR_NOERROR;
+}
+
+void PulseWaveInDevice::onRead(pa_stream* s, std::size_t, void* recording) {
+    auto& r = *static_cast<Recording*>(recording);
+    const int silence = pa_stream_get_sample_spec(s)->format == PA_SAMPLE_U8 ? 0x80 : 0;
+    const void* data = nullptr;
+    std::size_t bytes = 0;
+    while (pa_stream_readable_size(s) > 0 && pa_stream_peek(s, &data, &bytes) == 0 && bytes > 0) {
+        const auto* from = static_cast<const std::uint8_t*>(data);
+        std::size_t left = r.started ? bytes : 0;  // input before the start is not kept
+        while (left > 0 && !r.queue.empty()) {
+            WAVEHDR* h = r.queue.front();
+            const std::size_t n = std::min<std::size_t>(left, h->dwBufferLength - h->dwBytesRecorded);
+            if (data) std::memcpy(h->lpData + h->dwBytesRecorded, from, n);
+            else std::memset(h->lpData + h->dwBytesRecorded, silence, n);  // a hole is silence
+            h->dwBytesRecorded += static_cast<std::uint32_t>(n);
+            from += n;
+            left -= n;
+            if (h->dwBytesRecorded == h->dwBufferLength) {
+                markDone(h);
+                r.queue.pop_front();
+            }
+        }
+        pa_stream_drop(s);
+    }
+}
+
+static WaveInDevice*& currentWaveInDevice() {
+    static WaveInDevice* device = nullptr;
+    return device;
+}
+
+WaveInDevice& waveInDevice() {
+    static PulseWaveInDevice pulse;
+    WaveInDevice* current = currentWaveInDevice();
+    return current ? *current : pulse;
+}
+
+void setWaveInDevice(WaveInDevice* device) { currentWaveInDevice() = device; }
+
+}  // namespace platform

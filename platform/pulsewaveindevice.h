@@ -1,0 +1,45 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+
+#include "waveindevice.h"
+
+struct pa_stream;
+
+namespace platform {
+
+// Records from the sound server's default source in the asked PCM format. Queued buffers are
+// filled in order on the connection's thread and marked WHDR_DONE when full.
+class PulseWaveInDevice : public WaveInDevice {
+public:
+    PulseWaveInDevice();
+    ~PulseWaveInDevice() override;
+
+    MMRESULT waveInOpen(HWAVEIN* handle, std::uint32_t deviceId,
+                        const WAVEFORMATEX& format) override;
+    MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header) override;
+    MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header) override;
+    MMRESULT waveInStart(HWAVEIN handle) override;
+    MMRESULT waveInReset(HWAVEIN handle) override;
+    MMRESULT waveInStop(HWAVEIN handle) override;
+    MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header) override;
+    MMRESULT waveInClose(HWAVEIN handle) override;
+
+private:
+    struct Recording {
+        pa_stream* stream = nullptr;
+        std::deque<WAVEHDR*> queue;
+        bool started = false;
+    };
+
+    Recording* find(HWAVEIN handle);
+    static void onRead(pa_stream* s, std::size_t bytes, void* recording);
+    static void returnAll(Recording& r);
+
+    std::map<HWAVEIN, std::unique_ptr<Recording>> recordings_;  // guarded by the connection lock
+    HWAVEIN nextHandle_ = 1;
+};
+
+}  // namespace platform
