@@ -5,3 +5,6 @@ quorvane_add_test(tst_mopenurl SOURCES ${TEST_DIR}/tst_mopenurl.cpp LIBS quorvan
 add_test(NAME tst_mopenurl_unassociated COMMAND tst_mopenurl noBrowserStartsNothing)
 set_tests_properties(tst_mopenurl_unassociated PROPERTIES TIMEOUT 60 LABELS about
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVANE_DESKTOP_WITHOUT_BROWSER=1")
+# The about window on the offscreen platform; its links reach recording handlers.
+quorvane_add_test(tst_frmabout SOURCES ${TEST_DIR}/tst_frmabout.cpp LIBS quorvane_about
+  LABELS about)
