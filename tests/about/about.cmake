@@ -8,3 +8,7 @@ set_tests_properties(tst_mopenurl_unassociated PROPERTIES TIMEOUT 60 LABELS abou
 # The about window on the offscreen platform; its links reach recording handlers.
 quorvane_add_test(tst_frmabout SOURCES ${TEST_DIR}/tst_frmabout.cpp LIBS quorvane_about
   LABELS about)
+# The real program on the test display, driven by xdotool.
+quorvane_add_test(tst_aboutprogram SOURCES ${TEST_DIR}/tst_aboutprogram.cpp LABELS about e2e
+  TIMEOUT 180)
+add_dependencies(tst_aboutprogram quorvane)
