@@ -36,7 +36,7 @@ using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
 struct GFreeDeleter {
     void operator()(void* memory) const { g_free(memory); }
 };
-using GString = std::unique_ptr<char, GFreeDeleter>;
+using OwnedText = std::unique_ptr<char, GFreeDeleter>;
 
 std::string temporaryDirectory() {
     const char* configured = std::getenv("TMPDIR");
@@ -58,19 +58,18 @@ bool exists(const std::string& path) {
 // The file's type as its name tells it, as the association goes by the name; only a name
 // that tells nothing lets the contents decide. (An empty file's contents would always say
 // plain text.)
-GString contentType(const std::string& path) {
-    GString byName(g_content_type_guess(path.c_str(), nullptr, 0, nullptr));
+OwnedText contentType(const std::string& path) {
+    OwnedText byName(g_content_type_guess(path.c_str(), nullptr, 0, nullptr));
     if (byName && !g_content_type_is_unknown(byName.get())) return byName;
     GObjectPtr<GFile> file(g_file_new_for_path(path.c_str()));
     GObjectPtr<GFileInfo> info(g_file_query_info(file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
                                                  G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
     const char* sniffed = info ? g_file_info_get_content_type(info.get()) : nullptr;
-    return sniffed ? GString(g_strdup(sniffed)) : std::move(byName);
+    return sniffed ? OwnedText(g_strdup(sniffed)) : std::move(byName);
 }
 
-// The full path of the program behind a handler, or empty when it is not on disk.
-// The program is the first word of the handler's command line, quotes removed, so that a
-// path with blanks stays whole.
+// The full path of the program behind a handler, or empty when it is not on disk: the first
+// word of the handler's command line, quotes removed, so that a path with blanks stays whole.
 std::string executablePath(GAppInfo* handler) {
     std::string executable;
     const char* commandLine = g_app_info_get_commandline(handler);
@@ -81,7 +80,7 @@ std::string executablePath(GAppInfo* handler) {
     if (executable.empty() && g_app_info_get_executable(handler))
         executable = g_app_info_get_executable(handler);
     if (executable.empty()) return {};
-    GString found(g_find_program_in_path(executable.c_str()));
+    OwnedText found(g_find_program_in_path(executable.c_str()));
     return found ? std::string(found.get()) : std::string();
 }
 
@@ -191,7 +190,7 @@ int FindExecutableA(const char* file, const char* directory, char* result, std::
     }
     if (!exists(path)) return SE_ERR_FNF;
 
-    const GString type = contentType(path);
+    const OwnedText type = contentType(path);
     if (!type) return SE_ERR_NOASSOC;
     GObjectPtr<GAppInfo> handler(g_app_info_get_default_for_type(type.get(), FALSE));
     if (!handler) return SE_ERR_NOASSOC;
