@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QPixmap>
 
+#include "about/frmabout.h"
 #include "forms/checkbox.h"
 #include "forms/commandbutton.h"
 #include "forms/fonts.h"
@@ -196,7 +197,10 @@ void Form1::Command3_Click() { playClip(101, kPlayOnce); }
 
 void Form1::Command2_Click() { playClip(104, kPlayOnce); }
 
-void Form1::cmdAbout_Click() { stopAllSound(); }
+void Form1::cmdAbout_Click() {
+    stopAllSound();
+    frmAbout::showAbout();
+}
 
 void Form1::Command6_Click() { close(); }
 

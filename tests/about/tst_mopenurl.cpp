@@ -1,0 +1,196 @@
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+#include "about/mopenurl.h"
+#include "recordingdesktop.h"
+
+using testsupport::RecordingDesktop;
+
+namespace {
+
+bool withoutBrowser() { return qEnvironmentVariableIsSet("QUORVANE_DESKTOP_WITHOUT_BROWSER"); }
+
+struct Entry {
+    QString name;
+    QString linkTarget;
+    QByteArray contents;
+    bool operator==(const Entry&) const = default;
+};
+
+// What a directory holds, links unfollowed.
+QList<Entry> listing(const QString& directory) {
+    QList<Entry> entries;
+    const QDir dir(directory);
+    for (const QFileInfo& info : dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
+        Entry entry{info.fileName(), info.symLinkTarget(), {}};
+        QFile file(info.filePath());
+        if (!info.isSymLink() && file.open(QIODevice::ReadOnly)) entry.contents = file.readAll();
+        entries.append(entry);
+    }
+    return entries;
+}
+
+QString names(const QList<Entry>& entries) {
+    QStringList result;
+    for (const Entry& entry : entries) result.append(entry.name);
+    return result.join(' ');
+}
+
+}  // namespace
+
+class TestMOpenURL : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void cutAtNul_data();
+    void cutAtNul();
+    void temporaryDirectoryEndsWithItsSeparator();
+
+    void addressReachesTheBrowserSplitAtBlanks_data();
+    void addressReachesTheBrowserSplitAtBlanks();
+    void defaultBrowserIsTheHandlersFullPath();
+    void filesInTheTemporaryDirectoryStayAsTheyWere_data();
+    void filesInTheTemporaryDirectoryStayAsTheyWere();
+    void unusableTemporaryDirectoryStartsNothing_data();
+    void unusableTemporaryDirectoryStartsNothing();
+    void noBrowserStartsNothing();
+
+private:
+    RecordingDesktop desktop_;
+    QString browser_;
+    QString temporary_;
+};
+
+void TestMOpenURL::initTestCase() {
+    // The plain-text viewer would be chosen if the empty marker were taken for plain text.
+    if (!withoutBrowser()) {
+        browser_ = desktop_.addHandler("browser", "my browser", {"text/html"});
+        desktop_.addHandler("viewer", "bin", {"text/plain"});
+    }
+    desktop_.useInThisProcess();
+    temporary_ = QDir(desktop_.root()).filePath("temporary");
+    qputenv("TMPDIR", temporary_.toLocal8Bit());
+}
+
+void TestMOpenURL::init() {
+    QDir(temporary_).removeRecursively();
+    QVERIFY(QDir().mkpath(temporary_));
+}
+
+void TestMOpenURL::cutAtNul_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cut");
+    QTest::newRow("no NUL") << "abc  " << "abc  ";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("starts with NUL") << QString::fromLatin1("\0abc", 4) << "";
+    QTest::newRow("first of several NULs") << QString::fromLatin1("ab\0c\0", 5) << "ab";
+    QTest::newRow("NUL last") << QString::fromLatin1("/tmp/\0", 6) << "/tmp/";
+}
+
+void TestMOpenURL::cutAtNul() {
+    QFETCH(QString, text);
+    QFETCH(QString, cut);
+    QCOMPARE(mOpenURL::CutAtNul(text), cut);
+}
+
+void TestMOpenURL::temporaryDirectoryEndsWithItsSeparator() {
+    QCOMPARE(mOpenURL::GetTempDirectory(), temporary_ + '/');
+}
+
+void TestMOpenURL::addressReachesTheBrowserSplitAtBlanks_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("one word") << "abc" << QStringList{"abc"};
+    QTest::newRow("web address") << "http://www.example.org/quorvane" << QStringList{"http://www.example.org/quorvane"};
+    QTest::newRow("blanks split, nothing quotes") << "http://a b  \"c d\"" << QStringList{"http://a", "b", "\"c", "d\""};
+}
+
+// The browser's path holds a blank: it is started as the program, in the caller's directory.
+void TestMOpenURL::addressReachesTheBrowserSplitAtBlanks() {
+    if (withoutBrowser()) QSKIP("this desktop has no browser");
+    QFETCH(QString, address);
+    QFETCH(QStringList, arguments);
+    QVERIFY(mOpenURL::OpenWebAddress(address));
+    QVERIFY2(testsupport::hasNoChildren(), "the browser is the program's child");
+    QCOMPARE(names(listing(temporary_)), QString());
+    const QStringList record = desktop_.takeRecord("browser");
+    QCOMPARE(record.value(0), QDir::currentPath());
+    QCOMPARE(record.mid(1), arguments);
+}
+
+void TestMOpenURL::defaultBrowserIsTheHandlersFullPath() {
+    if (withoutBrowser()) QSKIP("this desktop has no browser");
+    int code = 0;
+    QCOMPARE(mOpenURL::FindDefaultBrowser(code), browser_);
+    QVERIFY(code > 32);
+    QCOMPARE(names(listing(temporary_)), QString());
+}
+
+void TestMOpenURL::filesInTheTemporaryDirectoryStayAsTheyWere_data() {
+    QTest::addColumn<bool>("link");
+    QTest::newRow("a link planted as dummy.html") << true;
+    QTest::newRow("the user's own dummy.html") << false;
+}
+
+void TestMOpenURL::filesInTheTemporaryDirectoryStayAsTheyWere() {
+    if (withoutBrowser()) QSKIP("this desktop has no browser");
+    QFETCH(bool, link);
+    const QString victim = QDir(desktop_.root()).filePath("precious");
+    QFile precious(victim);
+    QVERIFY(precious.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    precious.write("keep me");
+    precious.close();
+    const QString marker = QDir(temporary_).filePath("dummy.html");
+    if (link) {
+        QVERIFY(QFile::link(victim, marker));
+    } else {
+        QVERIFY(QFile::copy(victim, marker));
+    }
+    const QList<Entry> before = listing(temporary_);
+
+    QVERIFY(mOpenURL::OpenWebAddress("abc"));
+    QCOMPARE(desktop_.takeRecord("browser").mid(1), QStringList{"abc"});
+    QCOMPARE(listing(temporary_), before);
+    QVERIFY(precious.open(QIODevice::ReadOnly));
+    QCOMPARE(precious.readAll(), QByteArray("keep me"));
+}
+
+void TestMOpenURL::unusableTemporaryDirectoryStartsNothing_data() {
+    QTest::addColumn<QByteArray>("tmpdir");
+    QTest::newRow("missing") << QDir(temporary_).filePath("gone").toLocal8Bit();
+    QTest::newRow("a file") << QDir(desktop_.root()).filePath("records").toLocal8Bit() + "/../config/mimeapps.list";
+    QTest::newRow("longer than its buffer") << temporary_.toLocal8Bit() + '/' + QByteArray(300, 'x');
+}
+
+// No marker can be made: nothing starts, nothing is left behind, and in particular no
+// directory appears beside the program.
+void TestMOpenURL::unusableTemporaryDirectoryStartsNothing() {
+    QFETCH(QByteArray, tmpdir);
+    const QStringList here = QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    qputenv("TMPDIR", tmpdir);
+    const bool started = mOpenURL::OpenWebAddress("abc");
+    qputenv("TMPDIR", temporary_.toLocal8Bit());
+    QVERIFY(!started);
+    QVERIFY(!desktop_.hasRecord("browser"));
+    QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), here);
+    QCOMPARE(names(listing(temporary_)), QString());
+}
+
+void TestMOpenURL::noBrowserStartsNothing() {
+    if (!withoutBrowser()) QSKIP("runs as tst_mopenurl_unassociated, on a desktop without browser");
+    int code = 99;
+    mOpenURL::FindDefaultBrowser(code);
+    QVERIFY(code <= 32);
+    QVERIFY(!mOpenURL::OpenWebAddress("abc"));
+    QTest::qWait(300);
+    QVERIFY(!desktop_.hasRecord("browser"));
+    QVERIFY(!desktop_.hasRecord("viewer"));
+    QCOMPARE(names(listing(temporary_)), QString());
+}
+
+QTEST_GUILESS_MAIN(TestMOpenURL)
+#include "tst_mopenurl.moc"
