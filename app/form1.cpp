@@ -5,14 +5,18 @@
 #include <QPixmap>
 
 #include "about/frmabout.h"
+#include "forms/arithmetic.h"
 #include "forms/checkbox.h"
 #include "forms/commandbutton.h"
+#include "forms/fatalerror.h"
 #include "forms/fonts.h"
 #include "forms/frame.h"
 #include "forms/image.h"
 #include "forms/label.h"
+#include "forms/latebinding.h"
 #include "forms/textbox.h"
 #include "knob/knob.h"
+#include "mixer/clsvolume.h"
 #include "module1.h"
 #include "sounds/cliptable.h"
 #include "sounds/pictures.h"
@@ -26,6 +30,9 @@ constexpr double kTextPoints = 8.25;
 constexpr double kLargerPoints = 9.75;
 constexpr double kVolumePoints = 13.5;
 
+// Mixer levels per volume percent.
+constexpr std::int32_t kLevelsPerPercent = 655;
+
 void playClip(int clipNumber, std::uint32_t flags) {
     Module1::entries().PlaySoundA(clipNumber, &sounds::programModule(), flags);
 }
@@ -37,6 +44,13 @@ Control* named(Control* control, const char* name, double points = kTextPoints) 
     control->setObjectName(QLatin1String(name));
     control->setFont(forms::msSansSerif(points));
     return control;
+}
+
+// Every control fills its own background, so repainting a control never repaints the
+// window's own surface and never runs the window's paint handler.
+void fillOwnBackgrounds(QWidget* window) {
+    for (QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        control->setAutoFillBackground(true);
 }
 
 }  // namespace
@@ -53,7 +67,10 @@ Form1::Form1(QWidget* parent) : forms::Form(parent) {
     createVolumeFrame();
     createButtons();
     connectHandlers();
+    fillOwnBackgrounds(this);
 }
+
+Form1::~Form1() = default;
 
 QString Form1::introduction() {
     return QStringLiteral(
@@ -187,6 +204,10 @@ void Form1::connectHandlers() {
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &Form1::cmdAbout_Click);
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connect(sldMain, &Knob::Changed, this,
+            [this] { forms::runEventHandler([this] { sldMain_Changed(); }); });
+    connect(chkVolMute, &forms::CheckBox::clickEvent, this,
+            [this] { forms::runEventHandler([this] { chkVolMute_Click(); }); });
 }
 
 void Form1::Command1_Click() { playClip(102, kPlayLooped); }
@@ -203,6 +224,38 @@ void Form1::cmdAbout_Click() {
 }
 
 void Form1::Command6_Click() { close(); }
+
+void Form1::paintEvent(QPaintEvent*) {
+    forms::runEventHandler([this] { Form_Paint(); });
+}
+
+clsVolume& Form1::volume() {
+    if (!volume_) volume_ = std::make_unique<clsVolume>();
+    return *volume_;
+}
+
+// Brings knob and box into line with the mixer. The knob's Changed handler runs inside SetVal
+// and writes the level back as a whole percent; the box's click handler runs only when its
+// value changes.
+void Form1::Form_Paint() {
+    clsVolume& mixer = volume();
+    const std::int32_t level = mixer.VolumeLevel();
+    forms::callMethod(sldMain, "SetVal", forms::roundToInt32(double(level) / kLevelsPerPercent));
+    const bool muted = mixer.VolumeMute();
+    chkVolMute->setValue(muted ? 1 : 0);
+}
+
+void Form1::sldMain_Changed() {
+    clsVolume& mixer = volume();
+    const std::int32_t percent = forms::callIntegerMethod(sldMain, "KnobValue");
+    mixer.VolumeLevel(forms::checkedMul(percent, kLevelsPerPercent));
+    lblVolume->setText(QString::number(forms::callIntegerMethod(sldMain, "KnobValue")) + '%');
+}
+
+void Form1::chkVolMute_Click() {
+    const int value = chkVolMute->value();
+    volume().VolumeMute(value == 1);
+}
 
 void Form1::queryUnload() {
     stopAllSound();

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 #include "forms/form.h"
 
 namespace forms {
@@ -13,16 +15,20 @@ class Label;
 class TextBox;
 }  // namespace forms
 
+class Knob;
+class clsVolume;
+
 // The main window: the excuse sounds as buttons grouped by situation, "Stop", "About" and
 // "Exit", the volume panel, the introduction at the top and the disclaimer at the bottom.
-// Closing it, from whatever source, stops the sound and ends the process.
-class Knob;
+// Every paint brings the volume panel into line with the master volume and mute. Closing the
+// window, from whatever source, stops the sound and ends the process.
 
 class Form1 : public forms::Form {
     Q_OBJECT
 
 public:
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
 
     static QString introduction();
     static QString disclaimer();
@@ -51,6 +57,7 @@ public:
 
 protected:
     void queryUnload() override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void createSoundFrames();
@@ -65,4 +72,12 @@ private:
     void Command2_Click();
     void cmdAbout_Click();
     void Command6_Click();
+
+    void Form_Paint();
+    void sldMain_Changed();
+    void chkVolMute_Click();
+    clsVolume& volume();
+
+    // The volume object, made by whichever panel handler needs it first.
+    std::unique_ptr<clsVolume> volume_;
 };

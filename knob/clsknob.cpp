@@ -1,38 +1,20 @@
 #include "clsknob.h"
 
 #include <cmath>
-#include <limits>
 
+#include "forms/arithmetic.h"
 #include "forms/drawingsurface.h"
-#include "forms/runtimeerror.h"
 
 namespace {
+
+using forms::checkedMul;
+using forms::checkedSub;
+using forms::roundToInt32;
 
 constexpr double kPi = 3.14;
 constexpr float kMinAngle = 45;
 constexpr float kMaxAngle = 315;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
-
-std::int32_t checkedSub(std::int32_t a, std::int32_t b) {
-    std::int32_t result;
-    if (__builtin_sub_overflow(a, b, &result)) throw forms::overflowError();
-    return result;
-}
-
-std::int32_t checkedMul(std::int32_t a, std::int32_t b) {
-    std::int32_t result;
-    if (__builtin_mul_overflow(a, b, &result)) throw forms::overflowError();
-    return result;
-}
-
-// Real to integer: nearest, ties to even; outside the 32-bit range is an overflow.
-std::int32_t roundToInt32(double x) {
-    const double rounded = std::nearbyint(x);
-    if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
-          rounded <= std::numeric_limits<std::int32_t>::max()))
-        throw forms::overflowError();
-    return std::int32_t(rounded);
-}
 
 // Degrees per value unit (D) and the intercept (K) of each mode.
 struct Scale {

@@ -4,3 +4,5 @@ pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 quorvane_add_test(tst_program SOURCES ${TEST_DIR}/tst_program.cpp
   LIBS quorvane_sounds PkgConfig::XCB LABELS app sound e2e TIMEOUT 240)
 add_dependencies(tst_program quorvane)
+quorvane_add_test(tst_volumepanel SOURCES ${TEST_DIR}/tst_volumepanel.cpp LIBS quorvane_app
+  LABELS app)

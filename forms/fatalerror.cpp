@@ -1,0 +1,39 @@
+#include "fatalerror.h"
+
+#include <QMessageBox>
+
+#include <cstdlib>
+
+#include "forms/application.h"
+
+namespace forms {
+
+namespace {
+
+constexpr int kFatalExitCode = 1;
+
+void showFatalErrorAndEnd(int number, const QString& description) {
+    QMessageBox box(QMessageBox::Critical, applicationTitle(), fatalErrorText(number, description),
+                    QMessageBox::Ok);
+    box.exec();
+    std::_Exit(kFatalExitCode);
+}
+
+FatalErrorReporter& reporter() {
+    static FatalErrorReporter current = showFatalErrorAndEnd;
+    return current;
+}
+
+}  // namespace
+
+QString fatalErrorText(int number, const QString& description) {
+    return QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description);
+}
+
+void setFatalErrorReporter(FatalErrorReporter replacement) {
+    reporter() = replacement ? std::move(replacement) : FatalErrorReporter(showFatalErrorAndEnd);
+}
+
+void reportFatalError(int number, const QString& description) { reporter()(number, description); }
+
+}  // namespace forms

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <new>
+
+#include "forms/runtimeerror.h"
+
+namespace forms {
+
+// "Run-time error '6':" and the error's text below it, as the fatal error message reads.
+QString fatalErrorText(int number, const QString& description);
+
+// What happens to an error that escapes an event handler. The default shows the fatal error
+// message (a critical message box under the application title, one OK button) and then ends
+// the process. Tests may put an observer in its place; nullptr restores the default.
+using FatalErrorReporter = std::function<void(int number, const QString& description)>;
+void setFatalErrorReporter(FatalErrorReporter reporter);
+void reportFatalError(int number, const QString& description);
+
+// Runs an event handler. The handler catches nothing itself: an error that escapes it ends
+// the program with the fatal error message instead of unwinding into the toolkit.
+template <typename Handler>
+void runEventHandler(Handler&& handler) {
+    try {
+        handler();
+    } catch (const RuntimeError& error) {
+        reportFatalError(error.number(), QString::fromUtf8(error.what()));
+    } catch (const std::bad_alloc&) {
+        reportFatalError(kErrOutOfMemory, QStringLiteral("Out of memory"));
+    } catch (...) {
+        reportFatalError(kErrInternal, QStringLiteral("Internal error"));
+    }
+}
+
+}  // namespace forms
