@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -57,6 +58,10 @@ void Form::applyTabOrder() {
 
 void Form::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (QWindow* window = windowHandle()) {
+        window->removeEventFilter(this);
+        window->installEventFilter(this);
+    }
     if (!centred_) {
         centred_ = true;
         centreOnScreen();
@@ -66,6 +71,12 @@ void Form::showEvent(QShowEvent* event) {
     const auto first = std::find_if(order.begin(), order.end(),
                                     [](QWidget* w) { return w->isEnabled() && w->isVisible(); });
     if (first != order.end()) (*first)->setFocus(Qt::TabFocusReason);
+}
+
+bool Form::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
+        update();
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form::closeEvent(QCloseEvent* event) {

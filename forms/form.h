@@ -11,7 +11,9 @@ namespace forms {
 // and no maximise box, a fixed client size, centred on its screen when first shown. Child
 // controls take part in the keyboard order through setTabIndex(); the first shown control
 // with the lowest index gets the focus. A close request from any source goes to
-// queryUnload(), which may end the process before the request returns.
+// queryUnload(), which may end the process before the request returns. Each time the desktop
+// exposes the window (first show, uncovered, restored) its surface is painted anew, so its
+// paint handler runs, rather than the toolkit's saved picture being shown again.
 class Form : public QWidget {
     Q_OBJECT
 
@@ -31,6 +33,7 @@ protected:
     virtual void queryUnload() {}
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void centreOnScreen();

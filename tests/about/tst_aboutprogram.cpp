@@ -2,11 +2,14 @@
 // once, and its links start the recording browser and mail client of a desktop of its own.
 #include <QDir>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
+#include "programondisplay.h"
 #include "recordingdesktop.h"
+
+using testsupport::clickAt;
+using testsupport::xdotool;
 
 namespace {
 
@@ -19,18 +22,6 @@ const QPoint kAboutButton(336, 316);
 const QPoint kEmailLink(188, 80);
 const QPoint kWebLink(220, 96);
 const QPoint kMirrorLink(232, 112);
-
-QString xdotool(const QStringList& arguments) {
-    QProcess tool;
-    tool.start("xdotool", arguments);
-    if (!tool.waitForFinished(5000)) tool.kill();
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
-
-void clickAt(const QString& window, QPoint at) {
-    xdotool({"mousemove", "--window", window, QString::number(at.x()), QString::number(at.y()),
-             "click", "1"});
-}
 
 }  // namespace
 
@@ -47,11 +38,11 @@ private slots:
     void altOClosesAndAboutOpensAgain();
 
 private:
-    QStringList aboutWindows() const;
+    QStringList aboutWindows();
     QString waitForAboutWindow();
 
     testsupport::RecordingDesktop desktop_;
-    QProcess program_;
+    testsupport::ProgramOnDisplay program_;
     QString main_;
 };
 
@@ -66,31 +57,18 @@ void TestAboutProgram::initTestCase() {
 
 void TestAboutProgram::init() {
     QProcessEnvironment environment = desktop_.environment();
-    environment.insert("QT_QPA_PLATFORM", "xcb");
     environment.insert("TMPDIR", QDir(desktop_.root()).filePath("temporary"));
-    program_.setProcessEnvironment(environment);
-    program_.setWorkingDirectory(QDir(desktop_.root()).filePath("program folder"));
-    program_.start(qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane", {});
-    QVERIFY(program_.waitForStarted(5000));
-    const QString pid = QString::number(program_.processId());
-    QTRY_VERIFY_WITH_TIMEOUT(
-        !(main_ = xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^Quorvane  \\(version"})).isEmpty(),
-        10000);
-    main_ = main_.section('\n', 0, 0);
+    QString failure;
+    QVERIFY2(program_.start(environment, QDir(desktop_.root()).filePath("program folder"), &failure),
+             qPrintable(failure));
+    main_ = program_.mainWindow();
     QTest::qWait(300);
 }
 
-void TestAboutProgram::cleanup() {
-    if (program_.state() != QProcess::NotRunning) {
-        program_.kill();
-        program_.waitForFinished(2000);
-    }
-}
+void TestAboutProgram::cleanup() { program_.stop(); }
 
-QStringList TestAboutProgram::aboutWindows() const {
-    return xdotool({"search", "--all", "--onlyvisible", "--pid", QString::number(program_.processId()),
-                    "--name", "^About This Software \\.\\.\\.$"})
-        .split('\n', Qt::SkipEmptyParts);
+QStringList TestAboutProgram::aboutWindows() {
+    return program_.windowsNamed("^About This Software \\.\\.\\.$");
 }
 
 QString TestAboutProgram::waitForAboutWindow() {
@@ -104,19 +82,14 @@ QString TestAboutProgram::waitForAboutWindow() {
 void TestAboutProgram::aboutShowsOneCentredWindow() {
     const QString about = waitForAboutWindow();
     QVERIFY(!about.isEmpty());
-    const QString geometry = xdotool({"getwindowgeometry", about});
-    const QRegularExpressionMatch match =
-        QRegularExpression(R"(Position: (\d+),(\d+).*Geometry: (\d+)x(\d+))",
-                           QRegularExpression::DotMatchesEverythingOption)
-            .match(geometry);
-    QVERIFY2(match.hasMatch(), qPrintable(geometry));
-    QCOMPARE(match.captured(3).toInt(), 338);
-    QCOMPARE(match.captured(4).toInt(), 351);
+    const QRect geometry = testsupport::windowGeometry(about);
+    QCOMPARE(geometry.size(), QSize(338, 351));
     const QString screen = xdotool({"getdisplaygeometry"});
-    const int centreX = match.captured(1).toInt() + 338 / 2;
-    const int centreY = match.captured(2).toInt() + 351 / 2;
-    QVERIFY2(qAbs(centreX - screen.section(' ', 0, 0).toInt() / 2) <= 1, qPrintable(geometry));
-    QVERIFY2(qAbs(centreY - screen.section(' ', 1, 1).toInt() / 2) <= 1, qPrintable(geometry));
+    const QPoint screenCentre(screen.section(' ', 0, 0).toInt() / 2,
+                              screen.section(' ', 1, 1).toInt() / 2);
+    const QPoint offCentre = geometry.topLeft() + QPoint(338 / 2, 351 / 2) - screenCentre;
+    QVERIFY2(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1,
+             qPrintable(QString("%1,%2").arg(geometry.x()).arg(geometry.y())));
 
     clickAt(main_, kAboutButton);
     QTest::qWait(500);
@@ -137,7 +110,7 @@ void TestAboutProgram::linksStartTheBrowserAndTheMailClient() {
 
     QCOMPARE(QDir(QDir(desktop_.root()).filePath("temporary")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList());
-    QCOMPARE(program_.state(), QProcess::Running);
+    QCOMPARE(program_.process().state(), QProcess::Running);
 }
 
 void TestAboutProgram::altOClosesAndAboutOpensAgain() {
@@ -149,7 +122,7 @@ void TestAboutProgram::altOClosesAndAboutOpensAgain() {
     QCOMPARE(aboutWindows().size(), 1);
     xdotool({"key", "alt+o"});
     QTRY_VERIFY_WITH_TIMEOUT(aboutWindows().isEmpty(), 3000);
-    QCOMPARE(program_.state(), QProcess::Running);
+    QCOMPARE(program_.process().state(), QProcess::Running);
     QVERIFY(!waitForAboutWindow().isEmpty());
 }
 

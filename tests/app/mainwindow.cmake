@@ -6,3 +6,6 @@ quorvane_add_test(tst_program SOURCES ${TEST_DIR}/tst_program.cpp
 add_dependencies(tst_program quorvane)
 quorvane_add_test(tst_volumepanel SOURCES ${TEST_DIR}/tst_volumepanel.cpp LIBS quorvane_app
   LABELS app)
+quorvane_add_test(tst_volumepanelprogram SOURCES ${TEST_DIR}/tst_volumepanelprogram.cpp
+  LIBS quorvane_app LABELS app sound e2e TIMEOUT 240)
+add_dependencies(tst_volumepanelprogram quorvane)

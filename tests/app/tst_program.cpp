@@ -12,11 +12,13 @@
 
 #include "monitorrecorder.h"
 #include "platform/riffreader.h"
+#include "programondisplay.h"
 #include "pulseserver.h"
 #include "sounds/cliptable.h"
 
 using namespace std::chrono_literals;
 using testsupport::MonitorRecorder;
+using testsupport::xdotool;
 using Samples = std::vector<std::int16_t>;
 
 namespace {
@@ -112,13 +114,6 @@ int peak(const Samples& samples, std::size_t from, std::size_t to = SIZE_MAX) {
 
 std::size_t samplesFor(std::chrono::milliseconds time) { return std::size_t(time.count()) * kRate / 1000; }
 
-QString xdotool(const QStringList& arguments) {
-    QProcess tool;
-    tool.start("xdotool", arguments);
-    if (!tool.waitForFinished(5000)) tool.kill();
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
-
 // What a window manager sends when the user clicks the close box: WM_DELETE_WINDOW.
 bool requestClose(xcb_connection_t* connection, quint32 window) {
     const auto atom = [connection](const char* name) {
@@ -170,7 +165,7 @@ private:
     std::size_t clickAt(const QString& control);
 
     xcb_connection_t* display_ = nullptr;
-    QProcess program_;
+    testsupport::ProgramOnDisplay program_;
     QString window_;
     std::unique_ptr<MonitorRecorder> recorder_;
 };
@@ -192,20 +187,10 @@ void TestProgram::cleanupTestCase() {
 }
 
 void TestProgram::init() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    program_.setProcessEnvironment(environment);
-    program_.start(qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane", {});
-    QVERIFY(program_.waitForStarted(5000));
-    const QString pid = QString::number(program_.processId());
-    QTRY_VERIFY2_WITH_TIMEOUT(
-        !(window_ = xdotool({"search", "--onlyvisible", "--pid", pid, "--name", "^Quorvane  \\(version"}))
-             .isEmpty(),
-        qPrintable(QString("no window; program %1, says: %2")
-                       .arg(program_.state() == QProcess::Running ? "runs" : "ended")
-                       .arg(QString::fromUtf8(program_.readAllStandardError()))),
-        10000);
-    window_ = window_.section('\n', 0, 0);
+    QString failure;
+    QVERIFY2(program_.start(QProcessEnvironment::systemEnvironment(), {}, &failure),
+             qPrintable(failure));
+    window_ = program_.mainWindow();
     QTest::qWait(300);  // first paint
     recorder_ = std::make_unique<MonitorRecorder>(kRate, "speakers.monitor");
     QVERIFY(recorder_->start());
@@ -213,16 +198,11 @@ void TestProgram::init() {
 
 void TestProgram::cleanup() {
     recorder_.reset();
-    if (program_.state() != QProcess::NotRunning) {
-        program_.kill();
-        program_.waitForFinished(2000);
-    }
+    program_.stop();
 }
 
 void TestProgram::click(const QString& control) {
-    const QPoint centre = kCentres.value(control);
-    xdotool({"mousemove", "--window", window_, QString::number(centre.x()),
-             QString::number(centre.y()), "click", "1"});
+    testsupport::clickAt(window_, kCentres.value(control));
 }
 
 // Everything recorded before the click was played before it, so what the click sounds comes
@@ -313,7 +293,7 @@ void TestProgram::aboutSilencesTheLoop() {
     const Samples recorded = recorder_->samples();
     QVERIFY(peak(recorded, 0, about) >= kSilence);
     QVERIFY2(peak(recorded, about + samplesFor(300ms)) < kSilence, "still sounding after About");
-    QCOMPARE(program_.state(), QProcess::Running);
+    QCOMPARE(program_.process().state(), QProcess::Running);
 }
 
 void TestProgram::exitAndCloseRequestEndTheProgram_data() {
@@ -332,10 +312,10 @@ void TestProgram::exitAndCloseRequestEndTheProgram() {
         QVERIFY(requestClose(display_, window_.toUInt()));
     else
         click("Command6");
-    QVERIFY2(program_.waitForFinished(1000), "still running a second after the request");
+    QVERIFY2(program_.process().waitForFinished(1000), "still running a second after the request");
     QVERIFY(MonitorRecorder::Clock::now() - requested < 1100ms);
-    QCOMPARE(program_.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program_.exitCode(), 0);
+    QCOMPARE(program_.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program_.process().exitCode(), 0);
     QVERIFY(recorder_->record(1000ms));
     const Samples recorded = recorder_->samples();
     QVERIFY(peak(recorded, 0, sounding) >= kSilence);

@@ -1,0 +1,248 @@
+// The volume panel of the real program on the test display, driven by xdotool, against the
+// sound server of the environment (pactl sets and reads the speakers). What the window shows
+// is compared with a main window of this process in the same state, drawn the same way.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+#include "app/form1.h"
+#include "app/module1.h"
+#include "forms/application.h"
+#include "forms/checkbox.h"
+#include "forms/label.h"
+#include "knob/knob.h"
+#include "platform/memorymixerdevice.h"
+#include "programondisplay.h"
+#include "pulseserver.h"
+
+using testsupport::pactl;
+using testsupport::sinkMuted;
+using testsupport::sinkVolume;
+using testsupport::xdotool;
+
+namespace {
+
+constexpr std::uint32_t kSpeakers = 10, kVolume = 101, kMute = 102;
+
+// Knob centre and Mute box in pixels from the main window's top left.
+const QPoint kKnobCentre(56 + 28, 288 + 32);
+const QPoint kMuteBox(168 + 6, 336 + 8);
+
+// The mixer's 0..65535 against the server's volume, whose 100% is 65536.
+int serverVolume(int level) { return int((qint64(level) * 65536 + 65535 / 2) / 65535); }
+int mixerLevel() { return int((qint64(sinkVolume()) * 65535 + 65536 / 2) / 65536); }
+
+void setSink(int level, bool muted) {
+    pactl({"set-sink-volume", "@DEFAULT_SINK@", QString::number(serverVolume(level))});
+    pactl({"set-sink-mute", "@DEFAULT_SINK@", muted ? "1" : "0"});
+}
+
+// The main window as a paint draws it for a mixer at this level and mute.
+class ReferenceWindow {
+public:
+    ReferenceWindow(std::int32_t level, bool muted) {
+        platform::MixerControl volume;
+        volume.dwControlID = kVolume;
+        volume.dwControlType = platform::MIXERCONTROL_CONTROLTYPE_VOLUME;
+        volume.Bounds.lMaximum = 65535;
+        platform::MixerControl mute = volume;
+        mute.dwControlID = kMute;
+        mute.dwControlType = platform::MIXERCONTROL_CONTROLTYPE_MUTE;
+        mixer_.addLine(platform::MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, kSpeakers);
+        mixer_.addControl(kSpeakers, volume, level);
+        mixer_.addControl(kSpeakers, mute, muted);
+        platform::setMixerDevice(&mixer_);
+        form_ = std::make_unique<Form1>();
+        picture_ = form_->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    ~ReferenceWindow() {
+        form_.reset();
+        platform::setMixerDevice(nullptr);
+    }
+
+    QRect areaOf(QWidget* control) const {
+        return QRect(control->mapTo(form_.get(), QPoint(0, 0)), control->size());
+    }
+    QRect labelArea() const { return areaOf(form_->lblVolume); }
+    // The box itself, without the caption that carries the focus mark.
+    QRect boxArea() const {
+        QStyleOptionButton option;
+        option.initFrom(form_->chkVolMute);
+        const QRect box = form_->chkVolMute->style()->subElementRect(
+            QStyle::SE_CheckBoxIndicator, &option, form_->chkVolMute);
+        return box.translated(areaOf(form_->chkVolMute).topLeft());
+    }
+    QRect knobArea() const { return areaOf(form_->sldMain); }
+    QImage part(const QRect& area) const { return picture_.copy(area); }
+
+private:
+    platform::MemoryMixerDevice mixer_;
+    std::unique_ptr<Form1> form_;
+    QImage picture_;
+};
+
+}  // namespace
+
+class TestVolumePanelProgram : public QObject {
+    Q_OBJECT
+
+    testsupport::ProgramOnDisplay program_;
+
+    void startProgram(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
+        QString failure;
+        QVERIFY2(program_.start(environment, {}, &failure), qPrintable(failure));
+        QTest::qWait(300);  // first paint
+    }
+
+    QImage shown(const QRect& area) {
+        const WId window = program_.mainWindow().toULongLong();
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(window, area.x(), area.y(), area.width(), area.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    }
+
+    // The label and box show what a paint at this level and mute shows.
+    bool panelShows(std::int32_t level, bool muted, bool withKnob = false) {
+        ReferenceWindow reference(level, muted);
+        QList<QRect> areas{reference.labelArea(), reference.boxArea()};
+        if (withKnob) areas << reference.knobArea();
+        for (const QRect& area : areas)
+            if (shown(area) != reference.part(area)) return false;
+        return true;
+    }
+
+    // A left-button drag rightwards along the top half of the knob, one pixel a move.
+    void dragClockwise(int moves, const std::function<void()>& afterEachMove = [] {}) {
+        const QString window = program_.mainWindow();
+        const QPoint start = kKnobCentre + QPoint(-20, -20);
+        xdotool({"mousemove", "--window", window, QString::number(start.x()),
+                 QString::number(start.y()), "mousedown", "1"});
+        for (int i = 1; i <= moves; ++i) {
+            xdotool({"mousemove", "--window", window, QString::number(start.x() + i),
+                     QString::number(start.y())});
+            QTest::qWait(30);
+            afterEachMove();
+        }
+        xdotool({"mouseup", "1"});
+        QTest::qWait(100);
+        afterEachMove();
+    }
+
+private slots:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) QSKIP("needs the test display (scripts/test)");
+        QVERIFY2(testsupport::serverReachable(), "needs the environment's sound server");
+        forms::initApplication();
+    }
+
+    void cleanup() {
+        program_.stop();
+        setSink(65535, false);
+    }
+
+    void firstPaintSnapsTheSink() {
+        setSink(32768, false);
+        startProgram();
+        QTRY_COMPARE(mixerLevel(), 32750);
+        QVERIFY(!sinkMuted());
+        QTRY_VERIFY(panelShows(32750, false, true));
+    }
+
+    void aMutedSinkStaysMuted() {
+        setSink(655 * 20, true);
+        startProgram();
+        QTRY_VERIFY(panelShows(655 * 20, true, true));
+        QVERIFY(sinkMuted());
+        QCOMPARE(mixerLevel(), 655 * 20);
+    }
+
+    void muteBoxMutesAndUnmutesTheSink() {
+        setSink(655 * 40, false);
+        startProgram();
+        testsupport::clickAt(program_.mainWindow(), kMuteBox);
+        QTRY_VERIFY(sinkMuted());
+        QTRY_VERIFY(panelShows(655 * 40, true));
+        testsupport::clickAt(program_.mainWindow(), kMuteBox);
+        QTRY_VERIFY(!sinkMuted());
+        QTRY_VERIFY(panelShows(655 * 40, false));
+        QCOMPARE(mixerLevel(), 655 * 40);
+    }
+
+    // Each step of the drag writes a whole percent; pactl sees the sink climb through them.
+    void clockwiseDragRaisesTheSinkInSteps() {
+        setSink(655 * 30, false);
+        startProgram();
+        QTRY_COMPARE(mixerLevel(), 655 * 30);
+        QList<int> seen{mixerLevel()};
+        dragClockwise(12, [&seen] {
+            if (mixerLevel() != seen.last()) seen << mixerLevel();
+        });
+        const QString trace = [&] {
+            QStringList values;
+            for (int level : seen) values << QString::number(level);
+            return values.join(' ');
+        }();
+        QVERIFY2(seen.size() >= 4, qPrintable(trace));
+        for (qsizetype i = 1; i < seen.size(); ++i) {
+            QVERIFY2(seen[i] % 655 == 0 && seen[i] > seen[i - 1], qPrintable(trace));
+        }
+        QVERIFY2(seen.last() >= 655 * 40, qPrintable(trace));
+        QTRY_VERIFY(panelShows(seen.last(), false));
+    }
+
+    // Covering the window and uncovering it makes the desktop ask for a repaint, which reads
+    // what pactl set in between.
+    void repaintFollowsAChangeMadeElsewhere() {
+        setSink(655 * 30, false);
+        startProgram();
+        QTRY_VERIFY(panelShows(655 * 30, false, true));
+        setSink(45000, true);
+        QTest::qWait(200);
+        QVERIFY(panelShows(655 * 30, false, true));
+        QWidget cover;
+        cover.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+        cover.setGeometry(testsupport::windowGeometry(program_.mainWindow()));
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QTest::qWait(200);
+        cover.hide();
+        QTRY_COMPARE(mixerLevel(), 69 * 655);
+        QVERIFY(sinkMuted());
+        QTRY_VERIFY(panelShows(69 * 655, true, true));
+    }
+
+    void withoutASoundServerTheWindowStaysUsable() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PULSE_SERVER", "unix:/nonexistent");
+        QElapsedTimer clock;
+        clock.start();
+        startProgram(environment);
+        qInfo("main window after %lld ms without a sound server", clock.elapsed() - 300);
+        QTRY_VERIFY(panelShows(0, false, true));
+        testsupport::clickAt(program_.mainWindow(), kMuteBox);
+        QTRY_VERIFY(panelShows(0, true));
+        dragClockwise(8);
+        QCOMPARE(program_.process().state(), QProcess::Running);
+        bool turned = false;
+        for (int percent = 1; percent <= 8 && !turned; ++percent)
+            turned = panelShows(percent * 655, true);
+        QVERIFY2(turned, "the label does not show the turned knob");
+    }
+};
+
+int main(int argc, char** argv) {
+    // The reference windows draw on the test display, as the program does.
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    TestVolumePanelProgram test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_volumepanelprogram.moc"
