@@ -1,11 +1,12 @@
-# Sourced by scripts/run and scripts/screenshot: a private Xvfb display and the main window on it.
+# Sourced by scripts/run, scripts/screenshot, scripts/test and scripts/bench: a private Xvfb
+# display and the main window on it.
 
 # Starts Xvfb on a free display number; sets DISPLAY and xvfb_pid.
 start_private_display() {
   local number
   for number in $(seq 140 240); do
     [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
-    Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb_pid=$!
     export DISPLAY=":$number"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done

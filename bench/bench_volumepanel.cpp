@@ -1,0 +1,146 @@
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "app/form1.h"
+#include "benchmark.h"
+#include "forms/application.h"
+#include "forms/picturebox.h"
+#include "knob/knob.h"
+#include "pulseserver.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The default sink's volume as another client of the server sees it: a connection of its
+// own that hears every change of a sink and notes when each new volume arrived.
+class SinkWatcher {
+public:
+    SinkWatcher() : loop_(pa_threaded_mainloop_new()) {
+        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "quorvane-bench watcher");
+        pa_context_set_state_callback(context_, onState, this);
+        pa_context_set_subscribe_callback(context_, onEvent, this);
+        pa_threaded_mainloop_lock(loop_);
+        pa_threaded_mainloop_start(loop_);
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0) {
+            while (pa_context_get_state(context_) != PA_CONTEXT_READY &&
+                   PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
+                pa_threaded_mainloop_wait(loop_);
+        }
+        ready_ = pa_context_get_state(context_) == PA_CONTEXT_READY;
+        if (ready_) {
+            pa_operation_unref(pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SINK, nullptr, nullptr));
+            query();
+        }
+        pa_threaded_mainloop_unlock(loop_);
+    }
+
+    ~SinkWatcher() {
+        pa_threaded_mainloop_lock(loop_);
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+        pa_threaded_mainloop_unlock(loop_);
+        pa_threaded_mainloop_stop(loop_);
+        pa_threaded_mainloop_free(loop_);
+    }
+
+    bool ready() const { return ready_; }
+
+    // When the sink was first seen at this volume, waiting at most a second for it.
+    bool waitFor(pa_volume_t volume, Clock::time_point& seenAt) {
+        const Clock::time_point limit = Clock::now() + std::chrono::seconds(1);
+        pa_threaded_mainloop_lock(loop_);
+        while (volume_ != volume && Clock::now() < limit) {
+            pa_threaded_mainloop_unlock(loop_);
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+            pa_threaded_mainloop_lock(loop_);
+        }
+        const bool seen = volume_ == volume;
+        seenAt = seenAt_;
+        pa_threaded_mainloop_unlock(loop_);
+        return seen;
+    }
+
+private:
+    void query() {
+        pa_operation_unref(
+            pa_context_get_sink_info_by_name(context_, "@DEFAULT_SINK@", onSinkInfo, this));
+    }
+
+    static void onState(pa_context*, void* self) {
+        pa_threaded_mainloop_signal(static_cast<SinkWatcher*>(self)->loop_, 0);
+    }
+
+    static void onEvent(pa_context*, pa_subscription_event_type_t, std::uint32_t, void* self) {
+        static_cast<SinkWatcher*>(self)->query();
+    }
+
+    static void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* self) {
+        auto* watcher = static_cast<SinkWatcher*>(self);
+        if (eol || !info) return;
+        const pa_volume_t volume = pa_cvolume_max(&info->volume);
+        if (volume == watcher->volume_) return;
+        watcher->volume_ = volume;
+        watcher->seenAt_ = Clock::now();
+    }
+
+    pa_threaded_mainloop* loop_;
+    pa_context* context_ = nullptr;
+    bool ready_ = false;
+    pa_volume_t volume_ = PA_VOLUME_INVALID;
+    Clock::time_point seenAt_;
+};
+
+pa_volume_t serverVolume(std::int32_t level) {
+    return pa_volume_t((std::uint64_t(level) * PA_VOLUME_NORM + 65535 / 2) / 65535);
+}
+
+// A left-button move on the main window's knob, alternating direction so the volume changes
+// every time, timed until the watcher sees the new volume at the server.
+void knobToSink() {
+    if (!testsupport::serverReachable()) {
+        std::fprintf(stderr, "knob_to_sink_ms: no sound server\n");
+        return;
+    }
+    testsupport::pactl({"set-sink-volume", "@DEFAULT_SINK@", "50%"});
+    SinkWatcher watcher;
+    if (!watcher.ready()) return;
+    forms::initApplication();
+    Form1 form;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) return;
+    QApplication::processEvents();
+
+    forms::PictureBox* face = form.sldMain->surface();
+    std::vector<double> samples;
+    std::int32_t value = form.sldMain->KnobValue();
+    for (int i = 0; i < 200; ++i) {
+        const QPointF at(i % 2 ? 20 : 30, 10);
+        QMouseEvent event(QEvent::MouseMove, at, face->mapToGlobal(at), Qt::NoButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        const std::int32_t previous = value;
+        const Clock::time_point moved = Clock::now();
+        QApplication::sendEvent(face, &event);
+        value = form.sldMain->KnobValue();
+        Clock::time_point seen;
+        if (value == previous || !watcher.waitFor(serverVolume(value * 655), seen)) continue;
+        samples.push_back(std::chrono::duration<double, std::milli>(seen - moved).count());
+    }
+    std::sort(samples.begin(), samples.end());
+    bench::report("knob_to_sink_ms", bench::median(samples));
+    if (!samples.empty()) bench::report("knob_to_sink_p90_ms", samples[samples.size() * 9 / 10]);
+    bench::report("knob_to_sink_seen", double(samples.size()));
+}
+
+const bench::Register registerKnobToSink("knob_to_sink", knobToSink);
+
+}  // namespace
