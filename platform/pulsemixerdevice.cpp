@@ -5,6 +5,7 @@
 
 #include "peakmeter.h"
 #include "pulseconnection.h"
+#include "replaceable.h"
 #include "soundplayer.h"
 
 namespace platform {
@@ -209,17 +210,8 @@ MMRESULT PulseMixerDevice::mixerClose(HMIXER handle) {
     return handle == 0 ? MMSYSERR_INVALHANDLE : MMSYSERR_NOERROR;
 }
 
-static MixerDevice*& currentMixerDevice() {
-    static MixerDevice* device = nullptr;
-    return device;
-}
+MixerDevice& mixerDevice() { return Replaceable<MixerDevice, PulseMixerDevice>::get(); }
 
-MixerDevice& mixerDevice() {
-    static PulseMixerDevice pulse;
-    MixerDevice* current = currentMixerDevice();
-    return current ? *current : pulse;
-}
-
-void setMixerDevice(MixerDevice* device) { currentMixerDevice() = device; }
+void setMixerDevice(MixerDevice* device) { Replaceable<MixerDevice, PulseMixerDevice>::set(device); }
 
 }  // namespace platform

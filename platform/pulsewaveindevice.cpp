@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pulseconnection.h"
+#include "replaceable.h"
 
 namespace platform {
 
@@ -129,14 +130,17 @@ MMRESULT PulseWaveInDevice::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT PulseWaveInDevice::waveInStart(HWAVEIN handle) {
-    auto& pulse = PulseConnection::instance();
-    PulseConnection::Lock lock;
+PulseWaveInDevice::Recording* PulseWaveInDevice::setRunning(HWAVEIN handle, bool running) {
     Recording* r = find(handle);
-    if (!r) return MMSYSERR_INVALHANDLE;
-    r->started = true;
-    pulse.waitFor(pa_stream_cork(r->stream, 0, nullptr, nullptr));
-    return MMSYSERR_NOERROR;
+    if (!r) return nullptr;
+    r->started = running;
+    PulseConnection::instance().waitFor(pa_stream_cork(r->stream, running ? 0 : 1, nullptr, nullptr));
+    return r;
+}
+
+MMRESULT PulseWaveInDevice::waveInStart(HWAVEIN handle) {
+    PulseConnection::Lock lock;
+    return setRunning(handle, true) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
 }
 
 void PulseWaveInDevice::returnAll(Recording& r) {
@@ -145,23 +149,17 @@ void PulseWaveInDevice::returnAll(Recording& r) {
 }
 
 MMRESULT PulseWaveInDevice::waveInReset(HWAVEIN handle) {
-    auto& pulse = PulseConnection::instance();
     PulseConnection::Lock lock;
-    Recording* r = find(handle);
+    Recording* r = setRunning(handle, false);
     if (!r) return MMSYSERR_INVALHANDLE;
-    r->started = false;
-    pulse.waitFor(pa_stream_cork(r->stream, 1, nullptr, nullptr));
     returnAll(*r);
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT PulseWaveInDevice::waveInStop(HWAVEIN handle) {
-    auto& pulse = PulseConnection::instance();
     PulseConnection::Lock lock;
-    Recording* r = find(handle);
+    Recording* r = setRunning(handle, false);
     if (!r) return MMSYSERR_INVALHANDLE;
-    r->started = false;
-    pulse.waitFor(pa_stream_cork(r->stream, 1, nullptr, nullptr));
     // A partly filled buffer is handed back with what it holds.
     if (!r->queue.empty() && r->queue.front()->dwBytesRecorded > 0) {
         markDone(r->queue.front());
@@ -217,17 +215,8 @@ void PulseWaveInDevice::onRead(pa_stream* s, std::size_t, void* recording) {
     }
 }
 
-static WaveInDevice*& currentWaveInDevice() {
-    static WaveInDevice* device = nullptr;
-    return device;
-}
+WaveInDevice& waveInDevice() { return Replaceable<WaveInDevice, PulseWaveInDevice>::get(); }
 
-WaveInDevice& waveInDevice() {
-    static PulseWaveInDevice pulse;
-    WaveInDevice* current = currentWaveInDevice();
-    return current ? *current : pulse;
-}
-
-void setWaveInDevice(WaveInDevice* device) { currentWaveInDevice() = device; }
+void setWaveInDevice(WaveInDevice* device) { Replaceable<WaveInDevice, PulseWaveInDevice>::set(device); }
 
 }  // namespace platform

@@ -35,6 +35,8 @@ private:
     };
 
     Recording* find(HWAVEIN handle);
+    // Runs or pauses the recording of a handle; nullptr for an unknown handle. Needs the lock.
+    Recording* setRunning(HWAVEIN handle, bool running);
     static void onRead(pa_stream* s, std::size_t bytes, void* recording);
     static void returnAll(Recording& r);
 
