@@ -1,3 +1,4 @@
 quorvane_add_test(tst_form SOURCES ${TEST_DIR}/tst_form.cpp LIBS quorvane_forms LABELS forms)
 quorvane_add_test(tst_controls SOURCES ${TEST_DIR}/tst_controls.cpp LIBS quorvane_forms LABELS forms)
 quorvane_add_test(tst_fonts SOURCES ${TEST_DIR}/tst_fonts.cpp LIBS quorvane_forms LABELS forms)
+quorvane_add_test(tst_fatalerror SOURCES ${TEST_DIR}/tst_fatalerror.cpp LIBS quorvane_forms LABELS forms)
