@@ -198,16 +198,15 @@ void Form1::createButtons() {
 }
 
 void Form1::connectHandlers() {
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(cmdAbout, &QPushButton::clicked, this, &Form1::cmdAbout_Click);
-    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
-    connect(sldMain, &Knob::Changed, this,
-            [this] { forms::runEventHandler([this] { sldMain_Changed(); }); });
-    connect(chkVolMute, &forms::CheckBox::clickEvent, this,
-            [this] { forms::runEventHandler([this] { chkVolMute_Click(); }); });
+    using forms::connectHandler;
+    connectHandler(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connectHandler(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connectHandler(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connectHandler(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connectHandler(cmdAbout, &QPushButton::clicked, this, &Form1::cmdAbout_Click);
+    connectHandler(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connectHandler(sldMain, &Knob::Changed, this, &Form1::sldMain_Changed);
+    connectHandler(chkVolMute, &forms::CheckBox::clickEvent, this, &Form1::chkVolMute_Click);
 }
 
 void Form1::Command1_Click() { playClip(102, kPlayLooped); }

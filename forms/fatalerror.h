@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -32,6 +33,14 @@ void runEventHandler(Handler&& handler) {
     } catch (...) {
         reportFatalError(kErrInternal, QStringLiteral("Internal error"));
     }
+}
+
+// Connects a signal to an event handler of the receiver, run as runEventHandler runs it.
+template <typename Sender, typename Signal, typename Receiver>
+void connectHandler(Sender* sender, Signal signal, Receiver* receiver, void (Receiver::*handler)()) {
+    QObject::connect(sender, signal, receiver, [receiver, handler] {
+        runEventHandler([receiver, handler] { (receiver->*handler)(); });
+    });
 }
 
 }  // namespace forms
