@@ -54,11 +54,7 @@ pa_context* PulseConnection::context() {
     if (context_ && isDead(pa_context_get_state(context_))) drop();
     if (!context_ && !connect()) return nullptr;
     if (pa_context_get_state(context_) == PA_CONTEXT_READY) return context_;
-    waitUntil([this] {
-        if (!context_) return true;
-        auto s = pa_context_get_state(context_);
-        return s == PA_CONTEXT_READY || isDead(s);
-    }, kConnectTimeout);
+    waitUntil([this] { return !isConnecting(); }, kConnectTimeout);
     return context_ && pa_context_get_state(context_) == PA_CONTEXT_READY ? context_ : nullptr;
 }
 

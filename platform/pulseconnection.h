@@ -51,7 +51,6 @@ public:
     using StateListener = std::function<void(pa_context_state_t)>;
     void addStateListener(StateListener listener);
 
-    pa_threaded_mainloop* mainloop() const { return mainloop_; }
     pa_mainloop_api* api() const;
 
     // With the lock held: waits until done() holds or the timeout passes. Returns done().

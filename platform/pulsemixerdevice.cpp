@@ -5,6 +5,7 @@
 
 #include "peakmeter.h"
 #include "pulseconnection.h"
+#include "pulsevolume.h"
 #include "replaceable.h"
 #include "soundplayer.h"
 
@@ -12,7 +13,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::uint32_t kMaxLevel = 65535;
 constexpr const char* kDefaultSink = "@DEFAULT_SINK@";
 
 struct ControlInfo {
@@ -35,16 +35,6 @@ constexpr std::array<ControlInfo, 6> kControls{{
      {PulseMixerDevice::kInputPeak, MIXERCONTROL_CONTROLTYPE_PEAKMETER, {-32768, 32767}, 0}},
 }};
 
-// 0..65535 on the mixer's scale to the server's volume, where 65535 is PA_VOLUME_NORM.
-pa_volume_t toServerVolume(std::int32_t level) {
-    const std::uint64_t v = std::min<std::uint32_t>(static_cast<std::uint32_t>(level), kMaxLevel);
-    return static_cast<pa_volume_t>((v * PA_VOLUME_NORM + kMaxLevel / 2) / kMaxLevel);
-}
-
-std::int32_t toLevel(pa_volume_t volume) {
-    const std::uint64_t v = std::min<pa_volume_t>(volume, PA_VOLUME_NORM);
-    return static_cast<std::int32_t>((v * kMaxLevel + PA_VOLUME_NORM / 2) / PA_VOLUME_NORM);
-}
 
 struct SinkState {
     bool ok = false;
@@ -89,7 +79,7 @@ MMRESULT readSpeakers(std::uint32_t controlId, std::int32_t* value) {
     SinkState sink;
     if (!readDefaultSink(pulse, c, &sink)) return MMSYSERR_ERROR;
     *value = controlId == PulseMixerDevice::kSpeakerMute ? (sink.mute ? 1 : 0)
-                                                          : toLevel(pa_cvolume_max(&sink.volume));
+                                                          : std::int32_t(toLevel(pa_cvolume_max(&sink.volume)));
     return MMSYSERR_NOERROR;
 }
 
@@ -106,7 +96,7 @@ MMRESULT writeSpeakers(std::uint32_t controlId, std::int32_t value) {
         SinkState sink;  // for its channel count
         if (!readDefaultSink(pulse, c, &sink)) return MMSYSERR_ERROR;
         pa_cvolume volume;
-        pa_cvolume_set(&volume, sink.volume.channels, toServerVolume(value));
+        pa_cvolume_set(&volume, sink.volume.channels, toServerVolume(static_cast<std::uint32_t>(value)));
         op = pa_context_set_sink_volume_by_name(c, kDefaultSink, &volume, &onSuccess, &outcome);
     }
     return confirm(pulse, op, &outcome) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;

@@ -7,8 +7,9 @@ template <typename Interface, typename Default>
 class Replaceable {
 public:
     static Interface& get() {
+        if (Interface* replacement = current()) return *replacement;
         static Default fallback;
-        return current() ? *current() : fallback;
+        return fallback;
     }
     // nullptr restores the default.
     static void set(Interface* replacement) { current() = replacement; }

@@ -28,7 +28,6 @@ struct WaveClip {
     std::span<const std::uint8_t> samples;
 
     std::uint32_t bytesPerSample() const { return bitsPerSample / 8u; }
-    std::size_t sampleCount() const { return samples.size() / bytesPerSample(); }
 };
 
 struct RiffResult {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -10,13 +9,13 @@
 
 #include "defaultsound.h"
 #include "pulseconnection.h"
+#include "pulsevolume.h"
 #include "riffreader.h"
 
 namespace platform {
 
 namespace {
 
-constexpr std::uint32_t kMaxVolume = 65535;
 constexpr std::uint32_t kTargetMs = 50;  // server-side buffer: small for a quick start
 constexpr std::size_t kLargestWrite = 1 << 20;
 // A drained stream's last samples may still wait in the sink's own buffer; disconnecting
@@ -42,9 +41,7 @@ Sound makeSound(const WaveClip& clip, bool loop) {
 
 pa_cvolume toCvolume(std::uint32_t volume) {
     pa_cvolume cv;
-    const auto v = static_cast<pa_volume_t>(
-        (static_cast<std::uint64_t>(volume) * PA_VOLUME_NORM + kMaxVolume / 2) / kMaxVolume);
-    pa_cvolume_set(&cv, 1, v);
+    pa_cvolume_set(&cv, 1, toServerVolume(volume));
     return cv;
 }
 
@@ -72,7 +69,7 @@ public:
     }
 
     void setVolume(std::uint32_t volume) {
-        volume_ = std::min(volume, kMaxVolume);
+        volume_ = std::min(volume, kMaxLevel);
         if (!streamReady()) return;
         const pa_cvolume cv = toCvolume(volume_);
         release(pa_context_set_sink_input_volume(context(), pa_stream_get_index(stream_), &cv,
@@ -278,9 +275,9 @@ private:
     std::optional<Sound> request_;  // waiting for the connection to become ready
     Sound sound_;
     std::size_t position_ = 0;
-    std::uint32_t volume_ = kMaxVolume;
+    std::uint32_t volume_ = kMaxLevel;
     bool mute_ = false;
-    std::uint32_t connectedVolume_ = kMaxVolume;
+    std::uint32_t connectedVolume_ = kMaxLevel;
     bool connectedMute_ = false;
 };
 
