@@ -28,9 +28,4 @@ inline QColor fromBgr(std::uint32_t bgr) {
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
-inline std::uint32_t toBgr(const QColor& color) {
-    return std::uint32_t(color.red()) | std::uint32_t(color.green()) << 8 |
-           std::uint32_t(color.blue()) << 16;
-}
-
 }  // namespace forms

@@ -14,7 +14,6 @@ public:
 
     void setCaption(const QString& text);
     void setAutoSize(bool autoSize);
-    bool autoSize() const { return autoSize_; }
     void setForeColor(const QColor& color);
 
 private:

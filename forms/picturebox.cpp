@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include "forms/mousestate.h"
+
 namespace forms {
 
 namespace {
@@ -22,16 +24,6 @@ Qt::BrushStyle brushStyle(int fillStyle) {
     case PictureBox::kDiagonalCross: return Qt::DiagCrossPattern;
     default: return Qt::NoBrush;
     }
-}
-
-int mouseButtons(Qt::MouseButtons buttons) {
-    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
-           (buttons & Qt::MiddleButton ? 4 : 0);
-}
-
-int shiftState(Qt::KeyboardModifiers modifiers) {
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
-           (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
 }  // namespace
@@ -125,7 +117,7 @@ void PictureBox::paintEvent(QPaintEvent*) {
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
     const double units = unitsPerPixel();
     const QPointF at = event->position();
-    emit mouseMoved(mouseButtons(event->buttons()), shiftState(event->modifiers()),
+    emit mouseMoved(mouseButtonState(event->buttons()), mouseShiftState(event->modifiers()),
                     float(at.x() * units), float(at.y() * units));
 }
 

@@ -5,6 +5,7 @@
 
 #include "forms/drawingsurface.h"
 #include "forms/runtimeerror.h"
+#include "forms/twips.h"
 
 class QPainter;
 
@@ -66,7 +67,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    double unitsPerPixel() const { return scaleMode_ == kTwips ? 15.0 : 1.0; }
+    double unitsPerPixel() const { return scaleMode_ == kTwips ? double(kTwipsPerPixel) : 1.0; }
     QImage& canvas();
 
     QImage image_;
