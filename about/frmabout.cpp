@@ -156,12 +156,13 @@ void frmAbout::createContactLines() {
     Label2 = label(this, "Label2", QStringLiteral("URL      :"), tahoma(), 1320, 1320, 615, 255);
     Label5 = label<forms::EventLabel>(this, "Label5", kWebAddress, tahoma(), 1920, 1320, 2775, 255);
     Label5->setForeColor(kBlack);
-    Label5->setCursor(about::pointingHandCursor());
+    const QCursor hand = about::pointingHandCursor();
+    Label5->setCursor(hand);
 
     Label8 = label(this, "Label8", QStringLiteral("Mirror   :"), tahoma(), 1320, 1560, 615, 255);
     Label9 = label<forms::EventLabel>(this, "Label9", kMirrorAddress, tahoma(), 1920, 1560, 3135, 255);
     Label9->setForeColor(kBlack);
-    Label9->setCursor(about::pointingHandCursor());
+    Label9->setCursor(hand);
 
     Label3 = label(this, "Label3", QStringLiteral("ICQ      :") + kInstantMessenger, tahoma(),
                    1320, 1920, 1695, 255);

@@ -13,7 +13,6 @@ namespace {
 
 const char kMarkerName[] = "dummy.html";
 constexpr int kTempPathLength = 256;
-constexpr int kProgramPathLength = 260;
 constexpr int kFoundAbove = 32;
 
 bool createEmptyMarker(const QByteArray& path) {
@@ -36,8 +35,7 @@ int lookUpThroughMarker(const QByteArray& temporaryDirectory, char* program) {
 
     int code = platform::SE_ERR_FNF;
     if (createEmptyMarker(marker)) {
-        code = platform::FindExecutableA(kMarkerName, directory.constData(), program,
-                                         kProgramPathLength);
+        code = platform::FindExecutableA(kMarkerName, directory.constData(), program);
         if (unlink(marker.constData()) != 0) code = platform::SE_ERR_ACCESSDENIED;
     }
     if (rmdir(directory.constData()) != 0) code = platform::SE_ERR_ACCESSDENIED;
@@ -59,7 +57,7 @@ bool OpenWebAddress(const QString& address) {
 
 QString FindDefaultBrowser(int& resultCode) {
     const QString directory = GetTempDirectory();
-    QByteArray program(kProgramPathLength, ' ');
+    QByteArray program(platform::MAX_PATH, ' ');
     resultCode = lookUpThroughMarker(directory.toLocal8Bit(), program.data());
     return CutAtNul(QString::fromLocal8Bit(program));
 }

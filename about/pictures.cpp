@@ -57,9 +57,7 @@ void paintLevelBars(QPainter& painter) {
     }
 }
 
-}  // namespace
-
-QImage sideBanner() {
+QImage paintBanner() {
     QImage banner(kBannerWidth, kBannerHeight, QImage::Format_RGB888);
     QPainter painter(&banner);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -71,7 +69,18 @@ QImage sideBanner() {
     return banner;
 }
 
-QImage pointingHandImage() { return QImage(pointing_hand_xpm); }
+}  // namespace
+
+// Each picture is drawn or decoded once and shared from then on.
+QImage sideBanner() {
+    static const QImage banner = paintBanner();
+    return banner;
+}
+
+QImage pointingHandImage() {
+    static const QImage image(pointing_hand_xpm);
+    return image;
+}
 
 QCursor pointingHandCursor() {
     return QCursor(QPixmap::fromImage(pointingHandImage()), kHandHotSpot.x(), kHandHotSpot.y());
