@@ -6,8 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
-#include <thread>
+#include <mutex>
 #include <vector>
 
 #include "app/form1.h"
@@ -31,7 +32,7 @@ public:
         pa_context_set_subscribe_callback(context_, onEvent, this);
         pa_threaded_mainloop_lock(loop_);
         pa_threaded_mainloop_start(loop_);
-        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0) {
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
             while (pa_context_get_state(context_) != PA_CONTEXT_READY &&
                    PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
                 pa_threaded_mainloop_wait(loop_);
@@ -57,16 +58,10 @@ public:
 
     // When the sink was first seen at this volume, waiting at most a second for it.
     bool waitFor(pa_volume_t volume, Clock::time_point& seenAt) {
-        const Clock::time_point limit = Clock::now() + std::chrono::seconds(1);
-        pa_threaded_mainloop_lock(loop_);
-        while (volume_ != volume && Clock::now() < limit) {
-            pa_threaded_mainloop_unlock(loop_);
-            std::this_thread::sleep_for(std::chrono::microseconds(20));
-            pa_threaded_mainloop_lock(loop_);
-        }
-        const bool seen = volume_ == volume;
+        std::unique_lock<std::mutex> guard(seen_);
+        const bool seen = changed_.wait_for(guard, std::chrono::seconds(1),
+                                            [&] { return volume_ == volume; });
         seenAt = seenAt_;
-        pa_threaded_mainloop_unlock(loop_);
         return seen;
     }
 
@@ -88,14 +83,20 @@ private:
         auto* watcher = static_cast<SinkWatcher*>(self);
         if (eol || !info) return;
         const pa_volume_t volume = pa_cvolume_max(&info->volume);
-        if (volume == watcher->volume_) return;
-        watcher->volume_ = volume;
-        watcher->seenAt_ = Clock::now();
+        {
+            std::lock_guard<std::mutex> guard(watcher->seen_);
+            if (volume == watcher->volume_) return;
+            watcher->volume_ = volume;
+            watcher->seenAt_ = Clock::now();
+        }
+        watcher->changed_.notify_all();
     }
 
     pa_threaded_mainloop* loop_;
     pa_context* context_ = nullptr;
     bool ready_ = false;
+    std::mutex seen_;
+    std::condition_variable changed_;
     pa_volume_t volume_ = PA_VOLUME_INVALID;
     Clock::time_point seenAt_;
 };
