@@ -62,7 +62,6 @@ void TestAboutProgram::init() {
     QVERIFY2(program_.start(environment, QDir(desktop_.root()).filePath("program folder"), &failure),
              qPrintable(failure));
     main_ = program_.mainWindow();
-    QTest::qWait(300);
 }
 
 void TestAboutProgram::cleanup() { program_.stop(); }

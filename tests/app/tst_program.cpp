@@ -191,7 +191,6 @@ void TestProgram::init() {
     QVERIFY2(program_.start(QProcessEnvironment::systemEnvironment(), {}, &failure),
              qPrintable(failure));
     window_ = program_.mainWindow();
-    QTest::qWait(300);  // first paint
     recorder_ = std::make_unique<MonitorRecorder>(kRate, "speakers.monitor");
     QVERIFY(recorder_->start());
 }

@@ -97,7 +97,6 @@ class TestVolumePanelProgram : public QObject {
     void startProgram(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
         QString failure;
         QVERIFY2(program_.start(environment, {}, &failure), qPrintable(failure));
-        QTest::qWait(300);  // first paint
     }
 
     QImage shown(const QRect& area) {

@@ -144,13 +144,6 @@ std::size_t MonitorRecorder::sampleCount() const {
     return samples_.size();
 }
 
-std::vector<float> MonitorRecorder::samplesAsFloat() const {
-    const auto s = samples();
-    std::vector<float> out(s.size());
-    std::transform(s.begin(), s.end(), out.begin(), [](std::int16_t v) { return v / 32768.0f; });
-    return out;
-}
-
 bool MonitorRecorder::waitForSamples(std::size_t count, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (sampleCount() < count) {

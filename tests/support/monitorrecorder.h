@@ -30,10 +30,8 @@ public:
     bool start();
     void stop();
 
-    int rate() const { return rate_; }
     std::vector<std::int16_t> samples() const;
     std::size_t sampleCount() const;
-    std::vector<float> samplesAsFloat() const;  // -1..1
 
     // Waits (bounded) until at least `count` samples are in, or `duration` more has been
     // recorded from now.

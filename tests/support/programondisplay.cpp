@@ -45,7 +45,10 @@ bool ProgramOnDisplay::start(QProcessEnvironment environment, const QString& wor
             if (mainWindow_.isEmpty()) QTest::qWait(50);
         }
     }
-    if (!mainWindow_.isEmpty()) return true;
+    if (!mainWindow_.isEmpty()) {
+        QTest::qWait(300);  // first paint
+        return true;
+    }
     if (failure)
         *failure = QString("no main window; the program %1, says: %2")
                        .arg(process_.state() == QProcess::Running ? "runs" : "ended")

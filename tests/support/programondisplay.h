@@ -23,8 +23,8 @@ class ProgramOnDisplay {
 public:
     ~ProgramOnDisplay();
 
-    // Starts the program and waits up to ten seconds for its main window; on failure says
-    // what went wrong.
+    // Starts the program and waits up to ten seconds for its main window and then for its
+    // first paint; on failure says what went wrong.
     bool start(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment(),
                const QString& workingDirectory = {}, QString* failure = nullptr);
     void stop();

@@ -28,7 +28,8 @@ private:
 // Runs pactl against the server of this process's environment; returns its standard output.
 QString pactl(const QStringList& args, int* exitCode = nullptr);
 
-// The default sink's volume in the 0..65535 scale (loudest channel) and its mute.
+// The default sink's volume as the server counts it, 65536 being 100% (loudest channel),
+// and its mute.
 int sinkVolume(const QString& sink = "@DEFAULT_SINK@");
 bool sinkMuted(const QString& sink = "@DEFAULT_SINK@");
 
