@@ -10,10 +10,15 @@ start_private_display() {
     xvfb_pid=$!
     export DISPLAY=":$number"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-    kill "$xvfb_pid" 2>/dev/null || true
+    stop_private_display
   done
   echo "Could not start an Xvfb display." >&2
   return 1
+}
+
+stop_private_display() {
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
 }
 
 # Waits (at most ten seconds) for the main window of the program and prints its window id.
