@@ -1,0 +1,118 @@
+# Sourced by every script: the project's folders, the packages each script needs, the build,
+# the private display and sound servers, and one exit trap that stops whatever was started.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=${QUORVANE_BUILD_DIR:-$root/build}
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpulse-dev libglib2.0-dev fonts-wine)
+display_packages=(xvfb xauth xdotool x11-utils imagemagick)
+# PipeWire's pieces install beside PulseAudio; pipewire-audio, which conflicts with it, is
+# never asked for.
+server_packages=(pipewire pipewire-pulse wireplumber dbus-daemon pulseaudio-utils)
+
+# Actions run when the script ends, last registered first.
+exit_actions=()
+on_exit() { exit_actions+=("$*"); }
+run_exit_actions() {
+  local i
+  for ((i = ${#exit_actions[@]} - 1; i >= 0; i--)); do eval "${exit_actions[i]}" || true; done
+}
+trap run_exit_actions EXIT
+
+missing_packages() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+  done
+}
+
+# Installs the named packages that are missing. apt-get never removes a package for them: an
+# install that would is refused, and the function fails.
+install_packages() {
+  local missing
+  missing=$(missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  echo "Installing:" $missing
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  if [ -z "${apt_updated:-}" ]; then
+    $sudo apt-get update -qq
+    apt_updated=1
+  fi
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends --no-remove $missing
+}
+
+build_quorvane() {
+  cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build_dir" --parallel "$(nproc)"
+}
+
+# Starts Xvfb on a free display number and sets DISPLAY; stopped when the script ends.
+start_private_display() {
+  local number log
+  log=$(mktemp /tmp/quorvane-xvfb.XXXXXX)
+  on_exit "rm -f '$log'"
+  for number in $(seq 140 240); do
+    [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
+    Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$log" 2>&1 &
+    xvfb_pid=$!
+    on_exit "kill $xvfb_pid 2>/dev/null"
+    export DISPLAY=":$number"
+    for _ in $(seq 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+  done
+  echo "Could not start an Xvfb display; it said:" >&2
+  cat "$log" >&2
+  return 1
+}
+
+# Starts a private sound server of the given kind (pipewire or pulseaudio) and points this
+# script's environment at it; stopped when the script ends or by stop_sound_server.
+start_sound_server() {
+  sound_dir=$(mktemp -d /tmp/quorvane-sound.XXXXXX)
+  on_exit "'$root/scripts/sound-server' stop '$sound_dir/server'; rm -rf '$sound_dir'"
+  "$root/scripts/sound-server" start "$1" "$sound_dir/server" || return 1
+  export PULSE_SERVER=unix:$sound_dir/server/run/pulse/native
+  export PIPEWIRE_REMOTE=$sound_dir/server/run/pipewire-0
+  export QUORVANE_SOUND_SERVER=$1 QUORVANE_SOUND_SERVER_PID=$(cat "$sound_dir/server/pid")
+  # The programs under test keep their runtime files and settings here too.
+  mkdir -p "$sound_dir/runtime" "$sound_dir/home"
+  chmod 700 "$sound_dir/runtime"
+  export XDG_RUNTIME_DIR=$sound_dir/runtime HOME=$sound_dir/home
+}
+
+stop_sound_server() {
+  [ -n "${sound_dir:-}" ] || return 0
+  "$root/scripts/sound-server" stop "$sound_dir/server"
+  rm -rf "$sound_dir"
+  unset PULSE_SERVER PIPEWIRE_REMOTE QUORVANE_SOUND_SERVER QUORVANE_SOUND_SERVER_PID sound_dir
+}
+
+# True when PulseAudio's daemon is there or installs without removing anything.
+pulseaudio_available() {
+  command -v pulseaudio >/dev/null && return 0
+  install_packages pulseaudio >/dev/null 2>&1
+}
+
+# Waits (at most ten seconds) for the main window of the program and prints its window id.
+wait_for_main_window() {
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name '^Quorvane  \(version' 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Saves what the window shows once it has painted.
+save_window_picture() {
+  local id=$1 file=$2
+  sleep 0.5
+  import -window "$id" "$file"
+}
