@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QObject>
+
 #include <cstdint>
 
 namespace platform {
@@ -52,9 +54,11 @@ struct MixerControl {
 // A mixer back-end: open the first device, find the first line of a component type and the
 // first control of a control type on a line, read and write one 32-bit value of a control
 // (one value for all channels), close. Each call answers with a result code.
-class MixerDevice {
+class MixerDevice : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~MixerDevice() = default;
+    ~MixerDevice() override = default;
 
     virtual MMRESULT mixerOpen(HMIXER* handle, std::uint32_t deviceId) = 0;
     virtual MMRESULT mixerGetLineInfoA(HMIXER handle, std::uint32_t componentType,
@@ -66,6 +70,12 @@ public:
     virtual MMRESULT mixerSetControlDetails(HMIXER handle, std::uint32_t controlId,
                                             std::int32_t value) = 0;
     virtual MMRESULT mixerClose(HMIXER handle) = 0;
+
+signals:
+    // A control changed through someone else (another program, media keys, a new default
+    // device), or the device became reachable. Raised from any thread; receivers in another
+    // thread hear of it through their event loop.
+    void controlsChanged();
 };
 
 // The process's mixer device: the sound server's unless a test has put another in its place.

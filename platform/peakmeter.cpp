@@ -3,80 +3,65 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pulseconnection.h"
-
 namespace platform {
 
 namespace {
-using namespace std::chrono_literals;
 constexpr int kReadingsPerSecond = 100;
-// What "recent" means: long enough to catch a few readings, short enough to fall to silence
-// almost at once when the sound stops.
-constexpr auto kWindow = 60ms;
+// A reading is the loudest of the last 60 ms of sound: long enough to catch a few peaks,
+// short enough to fall to silence almost at once when the sound stops. The server may hand
+// readings over in bursts, so they are counted rather than timed.
+constexpr std::size_t kRecentReadings = 6;
 }  // namespace
 
-PeakMeter::PeakMeter(std::string source) : source_(std::move(source)) {}
-
-PeakMeter::~PeakMeter() {
-    PulseConnection::Lock lock;
-    closeStream();
+PeakMeter::PeakMeter() {
+    PulseLock lock;
+    PulseConnection::instance().addUser(this, lock);
 }
 
-void PeakMeter::closeStream() {
-    if (!stream_) return;
-    pa_stream_set_read_callback(stream_, nullptr, nullptr);
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    if (generation_ == PulseConnection::instance().generation()) pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
+PeakMeter::~PeakMeter() {
+    PulseLock lock;
+    PulseConnection::instance().removeUser(this, lock);
+    closeStream(lock);
+}
+
+void PeakMeter::disconnected(const PulseLock& lock) { closeStream(lock); }
+
+void PeakMeter::closeStream(const PulseLock& lock) {
+    releaseStream(stream_, lock);
     stream_ = nullptr;
     readings_.clear();
 }
 
-bool PeakMeter::ensureStream(pa_context* c) {
-    auto& pulse = PulseConnection::instance();
-    if (stream_) {
+bool PeakMeter::ensureStream(pa_context* c, const std::string& source, const PulseLock& lock) {
+    if (stream_ && source == source_) {
         const auto state = pa_stream_get_state(stream_);
-        if (generation_ == pulse.generation() &&
-            (state == PA_STREAM_READY || state == PA_STREAM_CREATING))
-            return true;
-        closeStream();
+        if (state == PA_STREAM_READY || state == PA_STREAM_CREATING) return true;
     }
+    closeStream(lock);
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kReadingsPerSecond, 1};
     stream_ = pa_stream_new(c, "Quorvane peak meter", &spec, nullptr);
     if (!stream_) return false;
-    generation_ = pulse.generation();
+    source_ = source;
     pa_stream_set_read_callback(stream_, &PeakMeter::onRead, this);
     pa_stream_set_state_callback(stream_, &PeakMeter::onState, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.fragsize = sizeof(float);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_record(stream_, source_.empty() ? nullptr : source_.c_str(), &attr, flags) < 0) {
-        closeStream();
-        return false;
-    }
-    pulse.waitUntil([this] { return pa_stream_get_state(stream_) != PA_STREAM_CREATING; });
-    if (pa_stream_get_state(stream_) != PA_STREAM_READY) {
-        closeStream();
+    if (pa_stream_connect_record(stream_, source.empty() ? nullptr : source.c_str(), &attr, flags) < 0) {
+        closeStream(lock);
         return false;
     }
     return true;
 }
 
-bool PeakMeter::hasRecentReading(Clock::time_point now) const {
-    return !readings_.empty() && readings_.back().time >= now - kWindow;
-}
-
-bool PeakMeter::read(std::int32_t* value) {
+bool PeakMeter::read(const std::string& source, std::int32_t* value) {
     auto& pulse = PulseConnection::instance();
-    PulseConnection::Lock lock;
-    pa_context* c = pulse.context();
-    if (!c || !ensureStream(c)) return false;
-    const auto now = Clock::now();
-    if (!pulse.waitUntil([&] { return hasRecentReading(now); })) return false;
-    float loudest = 0;
-    for (const Reading& r : readings_)
-        if (r.time >= now - kWindow) loudest = std::max(loudest, r.peak);
+    PulseLock lock;
+    pa_context* c = pulse.ready(lock);
+    if (!c || !ensureStream(c, source, lock)) return false;
+    if (!pulse.waitUntil(lock, [this] { return !readings_.empty(); })) return false;
+    const float loudest = *std::max_element(readings_.begin(), readings_.end());
     *value = static_cast<std::int32_t>(std::lround(std::min(loudest, 1.0f) * 32767));
     return true;
 }
@@ -92,16 +77,21 @@ void PeakMeter::onRead(pa_stream* s, std::size_t, void* self) {
             const auto* samples = static_cast<const float*>(data);
             for (std::size_t i = 0; i < bytes / sizeof(float); ++i)
                 peak = std::max(peak, std::fabs(samples[i]));
-            meter->readings_.push_back({Clock::now(), peak});
+            meter->readings_.push_back(peak);
+            if (meter->readings_.size() > kRecentReadings) meter->readings_.pop_front();
         }
         pa_stream_drop(s);
     }
-    const auto oldest = Clock::now() - 4 * kWindow;
-    while (!meter->readings_.empty() && meter->readings_.front().time < oldest)
-        meter->readings_.pop_front();
     PulseConnection::instance().signal();
 }
 
-void PeakMeter::onState(pa_stream*, void*) { PulseConnection::instance().signal(); }
+void PeakMeter::onState(pa_stream* s, void* self) {
+    const auto state = pa_stream_get_state(s);
+    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
+        PulseLock lock;
+        static_cast<PeakMeter*>(self)->closeStream(lock);
+    }
+    PulseConnection::instance().signal();
+}
 
 }  // namespace platform

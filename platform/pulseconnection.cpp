@@ -1,14 +1,17 @@
 #include "pulseconnection.h"
 
+#include <algorithm>
 #include <csignal>
 
 namespace platform {
 
 namespace {
 
-bool isDead(pa_context_state_t s) {
-    return s == PA_CONTEXT_FAILED || s == PA_CONTEXT_TERMINATED;
-}
+bool isDead(pa_context_state_t s) { return s == PA_CONTEXT_FAILED || s == PA_CONTEXT_TERMINATED; }
+
+constexpr auto kEvents = static_cast<pa_subscription_mask_t>(
+    PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK_INPUT |
+    PA_SUBSCRIPTION_MASK_MODULE | PA_SUBSCRIPTION_MASK_SERVER);
 
 struct Deadline {
     PulseConnection* connection;
@@ -21,7 +24,37 @@ void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* d
     deadline->connection->signal();
 }
 
+pa_time_event* timerAfter(pa_mainloop_api* api, std::chrono::milliseconds delay,
+                          pa_time_event_cb_t callback, void* data) {
+    struct timeval when;
+    pa_timeval_add(pa_gettimeofday(&when), static_cast<pa_usec_t>(delay.count()) * PA_USEC_PER_MSEC);
+    return api->time_new(api, &when, callback, data);
+}
+
+void onReleasedState(pa_stream* s, void*) {
+    switch (pa_stream_get_state(s)) {
+    case PA_STREAM_READY:
+        pa_stream_disconnect(s);  // ends in PA_STREAM_TERMINATED below
+        break;
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+        pa_stream_set_state_callback(s, nullptr, nullptr);
+        pa_stream_unref(s);
+        break;
+    default:
+        break;
+    }
+}
+
 }  // namespace
+
+PulseLock::PulseLock() : taken_(!PulseConnection::instance().onSoundThread()) {
+    if (taken_) pa_threaded_mainloop_lock(PulseConnection::instance().mainloop_);
+}
+
+PulseLock::~PulseLock() {
+    if (taken_) pa_threaded_mainloop_unlock(PulseConnection::instance().mainloop_);
+}
 
 PulseConnection& PulseConnection::instance() {
     static PulseConnection connection;
@@ -38,95 +71,121 @@ PulseConnection::PulseConnection() {
 
 PulseConnection::~PulseConnection() {
     {
-        Lock lock;
-        drop();
+        PulseLock lock;
+        users_.clear();
+        if (retry_) api()->time_free(retry_);
+        retry_ = nullptr;
+        drop(lock);
     }
     pa_threaded_mainloop_stop(mainloop_);
     pa_threaded_mainloop_free(mainloop_);
 }
 
-PulseConnection::Lock::Lock() { pa_threaded_mainloop_lock(instance().mainloop_); }
-PulseConnection::Lock::~Lock() { pa_threaded_mainloop_unlock(instance().mainloop_); }
-
 pa_mainloop_api* PulseConnection::api() const { return pa_threaded_mainloop_get_api(mainloop_); }
 
-pa_context* PulseConnection::context() {
-    if (context_ && isDead(pa_context_get_state(context_))) drop();
-    if (!context_ && !connect()) return nullptr;
-    if (pa_context_get_state(context_) == PA_CONTEXT_READY) return context_;
-    waitUntil([this] { return !isConnecting(); }, kConnectTimeout);
+bool PulseConnection::onSoundThread() const { return pa_threaded_mainloop_in_thread(mainloop_); }
+
+void PulseConnection::start(const PulseLock& lock) {
+    if (!context_ && !retry_) connect(lock);
+}
+
+pa_context* PulseConnection::ready(const PulseLock&) const {
     return context_ && pa_context_get_state(context_) == PA_CONTEXT_READY ? context_ : nullptr;
 }
 
-pa_context* PulseConnection::contextNow() {
-    if (context_) {
-        const auto s = pa_context_get_state(context_);
-        if (s == PA_CONTEXT_READY) return context_;
-        const bool stalled = std::chrono::steady_clock::now() - connectStarted_ > kConnectTimeout;
-        if (!isDead(s) && !stalled) return nullptr;
-        drop();
-    }
-    if (!connect()) return nullptr;
-    return pa_context_get_state(context_) == PA_CONTEXT_READY ? context_ : nullptr;
-}
-
-bool PulseConnection::isConnecting() const {
+bool PulseConnection::isConnecting(const PulseLock&) const {
     if (!context_) return false;
     const auto s = pa_context_get_state(context_);
     return s != PA_CONTEXT_READY && !isDead(s);
 }
 
-void PulseConnection::addStateListener(StateListener listener) {
-    listeners_.push_back(std::move(listener));
+void PulseConnection::addUser(ConnectionUser* user, const PulseLock& lock) {
+    users_.push_back(user);
+    if (pa_context* c = ready(lock)) user->connected(c, lock);
 }
 
-bool PulseConnection::connect() {
+void PulseConnection::removeUser(ConnectionUser* user, const PulseLock&) {
+    users_.erase(std::remove(users_.begin(), users_.end(), user), users_.end());
+}
+
+void PulseConnection::connect(const PulseLock& lock) {
     context_ = pa_context_new(api(), "Quorvane");
-    if (!context_) return false;
-    ++generation_;
-    connectStarted_ = std::chrono::steady_clock::now();
+    if (!context_) return retryLater(lock);
     pa_context_set_state_callback(context_, &PulseConnection::onContextState, this);
+    pa_context_set_subscribe_callback(context_, &PulseConnection::onSubscription, this);
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        drop();
-        return false;
+        drop(lock);
+        retryLater(lock);
     }
-    return true;
 }
 
-void PulseConnection::drop() {
+void PulseConnection::drop(const PulseLock&) {
     if (!context_) return;
     pa_context_set_state_callback(context_, nullptr, nullptr);
+    pa_context_set_subscribe_callback(context_, nullptr, nullptr);
     pa_context_disconnect(context_);
     pa_context_unref(context_);
     context_ = nullptr;
 }
 
-void PulseConnection::onContextState(pa_context* c, void* self) {
-    auto* connection = static_cast<PulseConnection*>(self);
-    const auto state = pa_context_get_state(c);
-    for (const auto& listener : connection->listeners_) listener(state);
-    connection->signal();
+void PulseConnection::retryLater(const PulseLock&) {
+    if (retry_) return;
+    retry_ = timerAfter(api(), kRetryInterval, &PulseConnection::onRetry, this);
 }
 
-bool PulseConnection::waitUntil(const std::function<bool()>& done,
+void PulseConnection::onRetry(pa_mainloop_api* api, pa_time_event* event, const struct timeval*,
+                              void* self) {
+    auto* connection = static_cast<PulseConnection*>(self);
+    api->time_free(event);
+    connection->retry_ = nullptr;
+    PulseLock lock;
+    if (!connection->context_) connection->connect(lock);
+}
+
+void PulseConnection::onContextState(pa_context*, void* self) {
+    PulseLock lock;
+    static_cast<PulseConnection*>(self)->onState(lock);
+}
+
+void PulseConnection::onState(const PulseLock& lock) {
+    const auto state = pa_context_get_state(context_);
+    const std::vector<ConnectionUser*> users = users_;
+    if (state == PA_CONTEXT_READY) {
+        forget(pa_context_subscribe(context_, kEvents, nullptr, nullptr));
+        for (ConnectionUser* user : users) user->connected(context_, lock);
+    } else if (isDead(state)) {
+        for (ConnectionUser* user : users) user->disconnected(lock);
+        drop(lock);
+        retryLater(lock);
+    }
+    signal();
+}
+
+void PulseConnection::onSubscription(pa_context*, pa_subscription_event_type_t type,
+                                     std::uint32_t index, void* self) {
+    PulseLock lock;
+    const std::vector<ConnectionUser*> users = static_cast<PulseConnection*>(self)->users_;
+    for (ConnectionUser* user : users) user->serverEvent(type, index, lock);
+}
+
+bool PulseConnection::waitUntil(const PulseLock&, const std::function<bool()>& done,
                                 std::chrono::milliseconds timeout) {
-    if (done()) return true;
+    if (done() || onSoundThread()) return done();
     Deadline deadline{this};
-    struct timeval when;
-    pa_timeval_add(pa_gettimeofday(&when), static_cast<pa_usec_t>(timeout.count()) * PA_USEC_PER_MSEC);
-    pa_time_event* event = api()->time_new(api(), &when, &onDeadline, &deadline);
+    pa_time_event* event = timerAfter(api(), timeout, &onDeadline, &deadline);
     while (!done() && !deadline.passed) pa_threaded_mainloop_wait(mainloop_);
     api()->time_free(event);
     return done();
 }
 
-bool PulseConnection::waitFor(pa_operation* op, std::chrono::milliseconds timeout) {
+bool PulseConnection::waitFor(const PulseLock& lock, pa_operation* op,
+                              std::chrono::milliseconds timeout) {
     if (!op) return false;
     pa_operation_set_state_callback(op, [](pa_operation*, void* self) {
         static_cast<PulseConnection*>(self)->signal();
     }, this);
-    bool finished = waitUntil([op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; },
-                              timeout);
+    const bool finished = waitUntil(
+        lock, [op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; }, timeout);
     pa_operation_set_state_callback(op, nullptr, nullptr);
     if (!finished) pa_operation_cancel(op);
     pa_operation_unref(op);
@@ -134,5 +193,26 @@ bool PulseConnection::waitFor(pa_operation* op, std::chrono::milliseconds timeou
 }
 
 void PulseConnection::signal() { pa_threaded_mainloop_signal(mainloop_, 0); }
+
+void releaseStream(pa_stream* s, const PulseLock&) {
+    if (!s) return;
+    pa_stream_set_read_callback(s, nullptr, nullptr);
+    pa_stream_set_write_callback(s, nullptr, nullptr);
+    pa_stream_set_state_callback(s, &onReleasedState, nullptr);
+    switch (pa_stream_get_state(s)) {
+    case PA_STREAM_CREATING:  // disconnected by onReleasedState once confirmed
+        break;
+    case PA_STREAM_READY:  // unreferenced by onReleasedState once terminated
+        pa_stream_disconnect(s);
+        break;
+    default:
+        pa_stream_set_state_callback(s, nullptr, nullptr);
+        pa_stream_unref(s);
+    }
+}
+
+void forget(pa_operation* op) {
+    if (op) pa_operation_unref(op);
+}
 
 }  // namespace platform

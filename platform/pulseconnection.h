@@ -8,79 +8,101 @@
 
 namespace platform {
 
-// The program's one connection to the sound server, shared by the sound player, the mixer
-// device and the recording device. It runs a threaded main loop and connects on first use.
-//
-// Every call into libpulse from outside the loop's thread must hold a Lock. Callbacks run on
-// the loop's thread with the lock already held and must not take it again.
-//
-// Every wait is bounded, so that a stalled or vanished server never hangs the caller. A context
-// that failed or ended is dropped; the next context() call connects afresh.
+// Proof that the sound thread's lock is held. Made on any other thread it takes the lock; on
+// the sound thread itself, where every libpulse callback runs with the lock already held, it
+// takes nothing. Members that touch libpulse state ask for one, so the rule is checked by the
+// compiler rather than by comments.
+class PulseLock {
+public:
+    PulseLock();
+    ~PulseLock();
+    PulseLock(const PulseLock&) = delete;
+    PulseLock& operator=(const PulseLock&) = delete;
+
+private:
+    bool taken_;
+};
+
+// A part of the program that keeps things on the server (streams, loaded modules, a copy of
+// the server's state). It hears of every new connection, every lost one and every event of
+// the subscription, always on the sound thread. After disconnected() every stream and
+// operation of the old connection is dead.
+class ConnectionUser {
+public:
+    virtual ~ConnectionUser() = default;
+    virtual void connected(pa_context* context, const PulseLock& lock) = 0;
+    virtual void disconnected(const PulseLock&) {}
+    virtual void serverEvent(pa_subscription_event_type_t, std::uint32_t /*index*/,
+                             const PulseLock&) {}
+};
+
+// The program's one connection to the sound server, shared by every part that talks to it.
+// It runs a threaded main loop (the sound thread) and one context. Once started it stays:
+// a server that is missing, goes away or restarts is connected to again as soon as it is
+// there, and every ConnectionUser hears of it the same way.
 class PulseConnection {
 public:
-    static constexpr std::chrono::milliseconds kConnectTimeout{500};
     static constexpr std::chrono::milliseconds kReplyTimeout{300};
+    static constexpr std::chrono::milliseconds kRetryInterval{500};
 
     static PulseConnection& instance();
 
     PulseConnection(const PulseConnection&) = delete;
     PulseConnection& operator=(const PulseConnection&) = delete;
 
-    class Lock {
-    public:
-        Lock();
-        ~Lock();
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-    };
+    // Starts connecting unless a context lives already. Never waits.
+    void start(const PulseLock& lock);
+    // The context when it is ready, else nullptr. Never waits.
+    pa_context* ready(const PulseLock& lock) const;
+    // True while a context is on its way to ready.
+    bool isConnecting(const PulseLock& lock) const;
 
-    // With the lock held: a ready context, connecting first when needed; nullptr when no
-    // server is reachable within kConnectTimeout.
-    pa_context* context();
-
-    // With the lock held and never waiting: the context when it is ready, else nullptr. With
-    // no live context, or one that has been connecting for longer than kConnectTimeout, it
-    // starts connecting afresh; listeners hear how that ends.
-    pa_context* contextNow();
-
-    // With the lock held: true while a context is on its way to ready.
-    bool isConnecting() const;
-
-    // Called on the loop's thread, lock held, whenever the context changes state. Listeners
-    // live as long as the connection.
-    using StateListener = std::function<void(pa_context_state_t)>;
-    void addStateListener(StateListener listener);
+    // Users are told of the current connection at once when it is ready.
+    void addUser(ConnectionUser* user, const PulseLock& lock);
+    void removeUser(ConnectionUser* user, const PulseLock& lock);
 
     pa_mainloop_api* api() const;
+    bool onSoundThread() const;
 
-    // With the lock held: waits until done() holds or the timeout passes. Returns done().
-    // Callbacks that change what done() looks at must call signal().
-    bool waitUntil(const std::function<bool()>& done,
+    // Waits until done() holds or the timeout passes and returns done(). Callbacks that change
+    // what done() looks at must call signal(). On the sound thread nothing can arrive while
+    // it waits, so there it returns done() at once.
+    bool waitUntil(const PulseLock& lock, const std::function<bool()>& done,
                    std::chrono::milliseconds timeout = kReplyTimeout);
-
-    // With the lock held: waits for an operation to finish, then releases it. Returns true
-    // when it finished in time; an unfinished operation is cancelled.
-    bool waitFor(pa_operation* op, std::chrono::milliseconds timeout = kReplyTimeout);
+    // Waits for an operation to finish, then releases it; an unfinished one is cancelled.
+    bool waitFor(const PulseLock& lock, pa_operation* op,
+                 std::chrono::milliseconds timeout = kReplyTimeout);
 
     // Wakes whoever waits in waitUntil(); safe from callbacks.
     void signal();
 
-    // Counts the contexts made so far; a change tells holders of streams that theirs are gone.
-    unsigned generation() const { return generation_; }
-
 private:
+    friend class PulseLock;
+
     PulseConnection();
     ~PulseConnection();
 
-    bool connect();
-    void drop();
+    void connect(const PulseLock& lock);
+    void drop(const PulseLock& lock);
+    void retryLater(const PulseLock& lock);
+    void onState(const PulseLock& lock);
     static void onContextState(pa_context* c, void* self);
+    static void onSubscription(pa_context* c, pa_subscription_event_type_t type,
+                               std::uint32_t index, void* self);
+    static void onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
 
     pa_threaded_mainloop* mainloop_ = nullptr;
     pa_context* context_ = nullptr;
-    unsigned generation_ = 0;
-    std::chrono::steady_clock::time_point connectStarted_;
-    std::vector<StateListener> listeners_;
+    pa_time_event* retry_ = nullptr;
+    std::vector<ConnectionUser*> users_;
 };
+
+// Ends a stream of ours: its callbacks are cleared, it is disconnected once the server has
+// confirmed it (a stream still being created cannot be disconnected yet) and unreferenced
+// when it is gone. The caller forgets the pointer.
+void releaseStream(pa_stream* stream, const PulseLock& lock);
+
+// Drops an operation whose outcome nobody waits for.
+void forget(pa_operation* op);
 
 }  // namespace platform

@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "peakmeter.h"
-#include "pulseconnection.h"
 #include "pulsevolume.h"
 #include "replaceable.h"
-#include "soundplayer.h"
+#include "serverstate.h"
 
 namespace platform {
 
 namespace {
-
-constexpr const char* kDefaultSink = "@DEFAULT_SINK@";
 
 struct ControlInfo {
     std::uint32_t line;
@@ -35,90 +31,68 @@ constexpr std::array<ControlInfo, 6> kControls{{
      {PulseMixerDevice::kInputPeak, MIXERCONTROL_CONTROLTYPE_PEAKMETER, {-32768, 32767}, 0}},
 }};
 
-
-struct SinkState {
-    bool ok = false;
-    pa_cvolume volume{};
-    bool mute = false;
-};
-
-void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* data) {
-    if (eol || !info) return;
-    auto* state = static_cast<SinkState*>(data);
-    state->ok = true;
-    state->volume = info->volume;
-    state->mute = info->mute != 0;
+// A level below the scale is silence, one above it full volume.
+pa_volume_t serverVolumeOf(std::int32_t level) {
+    return toServerVolume(static_cast<std::uint32_t>(std::clamp<std::int32_t>(level, 0, kMaxLevel)));
 }
 
-struct Outcome {
-    bool done = false;
-    bool ok = false;
-};
-
-void onSuccess(pa_context*, int success, void* data) {
-    auto* outcome = static_cast<Outcome*>(data);
-    outcome->done = true;
-    outcome->ok = success != 0;
-}
-
-// With the lock held.
-bool readDefaultSink(PulseConnection& pulse, pa_context* c, SinkState* state) {
-    return pulse.waitFor(pa_context_get_sink_info_by_name(c, kDefaultSink, &onSinkInfo, state)) &&
-           state->ok;
-}
-
-bool confirm(PulseConnection& pulse, pa_operation* op, Outcome* outcome) {
-    return pulse.waitFor(op) && outcome->ok;
-}
+MMRESULT done(bool sent) { return sent ? MMSYSERR_NOERROR : MMSYSERR_NODRIVER; }
 
 MMRESULT readSpeakers(std::uint32_t controlId, std::int32_t* value) {
-    auto& pulse = PulseConnection::instance();
-    PulseConnection::Lock lock;
-    pa_context* c = pulse.context();
-    if (!c) return MMSYSERR_NODRIVER;
-    SinkState sink;
-    if (!readDefaultSink(pulse, c, &sink)) return MMSYSERR_ERROR;
-    *value = controlId == PulseMixerDevice::kSpeakerMute ? (sink.mute ? 1 : 0)
-                                                          : std::int32_t(toLevel(pa_cvolume_max(&sink.volume)));
+    const ServerState& state = ServerState::instance();
+    PulseLock lock;
+    const ServerState::Sink* sink = state.defaultSink(lock);
+    if (!sink) return MMSYSERR_NODRIVER;
+    *value = controlId == PulseMixerDevice::kSpeakerMute
+                 ? (sink->mute ? 1 : 0)
+                 : static_cast<std::int32_t>(toLevel(pa_cvolume_max(&sink->volume)));
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT writeSpeakers(std::uint32_t controlId, std::int32_t value) {
-    auto& pulse = PulseConnection::instance();
-    PulseConnection::Lock lock;
-    pa_context* c = pulse.context();
-    if (!c) return MMSYSERR_NODRIVER;
-    Outcome outcome;
-    pa_operation* op = nullptr;
-    if (controlId == PulseMixerDevice::kSpeakerMute) {
-        op = pa_context_set_sink_mute_by_name(c, kDefaultSink, value != 0, &onSuccess, &outcome);
+    ServerState& state = ServerState::instance();
+    PulseLock lock;
+    if (controlId == PulseMixerDevice::kSpeakerMute) return done(state.setSinkMute(value != 0, lock));
+    return done(state.setSinkVolume(serverVolumeOf(value), lock));
+}
+
+MMRESULT readWave(std::uint32_t controlId, std::int32_t* value) {
+    const ServerState& state = ServerState::instance();
+    PulseLock lock;
+    if (controlId == PulseMixerDevice::kWaveMute) {
+        const std::optional<bool> mute = state.streamMute(lock);
+        if (!mute) return MMSYSERR_NODRIVER;
+        *value = *mute ? 1 : 0;
     } else {
-        SinkState sink;  // for its channel count
-        if (!readDefaultSink(pulse, c, &sink)) return MMSYSERR_ERROR;
-        pa_cvolume volume;
-        pa_cvolume_set(&volume, sink.volume.channels, toServerVolume(static_cast<std::uint32_t>(value)));
-        op = pa_context_set_sink_volume_by_name(c, kDefaultSink, &volume, &onSuccess, &outcome);
+        const std::optional<pa_volume_t> volume = state.streamVolume(lock);
+        if (!volume) return MMSYSERR_NODRIVER;
+        *value = static_cast<std::int32_t>(toLevel(*volume));
     }
-    return confirm(pulse, op, &outcome) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT writeWave(std::uint32_t controlId, std::int32_t value) {
+    ServerState& state = ServerState::instance();
+    PulseLock lock;
+    if (controlId == PulseMixerDevice::kWaveMute) return done(state.setStreamMute(value != 0, lock));
+    return done(state.setStreamVolume(serverVolumeOf(value), lock));
 }
 
 }  // namespace
 
-PulseMixerDevice::PulseMixerDevice()
-    : outputMeter_(std::make_unique<PeakMeter>("@DEFAULT_MONITOR@")),
-      inputMeter_(std::make_unique<PeakMeter>("")) {
-    // Made first, so that the connection outlives a device kept in a static.
-    PulseConnection::instance();
+PulseMixerDevice::PulseMixerDevice() {
+    ServerState& state = ServerState::instance();
+    PulseLock lock;
+    state.setSinkListener([this] { emit controlsChanged(); }, lock);
 }
 
-PulseMixerDevice::~PulseMixerDevice() = default;
+PulseMixerDevice::~PulseMixerDevice() {
+    PulseLock lock;
+    ServerState::instance().setSinkListener(nullptr, lock);
+}
 
 MMRESULT PulseMixerDevice::mixerOpen(HMIXER* handle, std::uint32_t deviceId) {
     if (deviceId != 0) return MMSYSERR_BADDEVICEID;
-    {
-        PulseConnection::Lock lock;
-        if (!PulseConnection::instance().context()) return MMSYSERR_NODRIVER;
-    }
     *handle = nextHandle_++;
     if (nextHandle_ == 0) nextHandle_ = 1;
     return MMSYSERR_NOERROR;
@@ -161,18 +135,27 @@ MMRESULT PulseMixerDevice::mixerGetControlDetailsA(HMIXER handle, std::uint32_t 
     case kSpeakerMute:
         return readSpeakers(controlId, value);
     case kWaveVolume:
-        *value = static_cast<std::int32_t>(std::min<std::uint32_t>(outputVolume(), kMaxLevel));
-        return MMSYSERR_NOERROR;
     case kWaveMute:
-        *value = outputMute() ? 1 : 0;
-        return MMSYSERR_NOERROR;
+        return readWave(controlId, value);
     case kOutputPeak:
-        return outputMeter_->read(value) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+        return readMeter(outputMeter_, true, value);
     case kInputPeak:
-        return inputMeter_->read(value) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+        return readMeter(inputMeter_, false, value);
     default:
         return MIXERR_INVALCONTROL;
     }
+}
+
+MMRESULT PulseMixerDevice::readMeter(PeakMeter& meter, bool output, std::int32_t* value) {
+    std::string source;
+    {
+        const ServerState& state = ServerState::instance();
+        PulseLock lock;
+        const ServerState::Sink* sink = state.defaultSink(lock);
+        if (output && !sink) return MMSYSERR_NODRIVER;
+        source = output ? sink->monitor : state.defaultSource(lock);
+    }
+    return meter.read(source, value) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
 }
 
 MMRESULT PulseMixerDevice::mixerSetControlDetails(HMIXER handle, std::uint32_t controlId,
@@ -183,11 +166,8 @@ MMRESULT PulseMixerDevice::mixerSetControlDetails(HMIXER handle, std::uint32_t c
     case kSpeakerMute:
         return writeSpeakers(controlId, value);
     case kWaveVolume:
-        setOutputVolume(std::min<std::uint32_t>(static_cast<std::uint32_t>(value), kMaxLevel));
-        return MMSYSERR_NOERROR;
     case kWaveMute:
-        setOutputMute(value != 0);
-        return MMSYSERR_NOERROR;
+        return writeWave(controlId, value);
     case kOutputPeak:
     case kInputPeak:
         return MMSYSERR_INVALPARAM;  // meters are read-only

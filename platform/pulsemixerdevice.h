@@ -1,22 +1,23 @@
 #pragma once
 
-#include <memory>
-
 #include "mixerdevice.h"
+#include "peakmeter.h"
 
 namespace platform {
 
-class PeakMeter;
-
 // The mixer of the sound server. Lines and controls:
-//   speakers destination = the default sink: volume (0..65535, 65535 the sink's normal
-//     100%, written to all channels, read as the loudest), mute;
-//   wave-output source = the program's own sound output: volume and mute of the player's
-//     stream, and a peak meter on the default sink's monitor;
+//   speakers destination = the default sink: volume (0..65535, 65535 the sink's normal 100%;
+//     read as the loudest channel, written to the loudest channel keeping the balance), mute;
+//   wave-output source = the program's own playback stream as the desktop's per-application
+//     mixer shows it: volume and mute, and a peak meter on the default sink's monitor;
 //   recording destination = the default source: a peak meter.
 // Peak meters read the loudest recent sample on -32768..32767. There is no bass, treble or
-// microphone line. Every wait on the server is bounded.
+// microphone line. The device opens whether or not a server answers: it is the server
+// whenever there is one. Reads answer from the server's state as last seen and writes are
+// not waited for, so no call waits on the server but the meter reads.
 class PulseMixerDevice : public MixerDevice {
+    Q_OBJECT
+
 public:
     PulseMixerDevice();
     ~PulseMixerDevice() override;
@@ -44,8 +45,10 @@ public:
     };
 
 private:
-    std::unique_ptr<PeakMeter> outputMeter_;
-    std::unique_ptr<PeakMeter> inputMeter_;
+    MMRESULT readMeter(PeakMeter& meter, bool output, std::int32_t* value);
+
+    PeakMeter outputMeter_;
+    PeakMeter inputMeter_;
     HMIXER nextHandle_ = 1;
 };
 

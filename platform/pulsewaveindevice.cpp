@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "pulseconnection.h"
 #include "replaceable.h"
 
 namespace platform {
@@ -18,25 +17,51 @@ bool supported(const WAVEFORMATEX& f) {
 
 void markDone(WAVEHDR* h) { h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE; }
 
+void onStreamState(pa_stream*, void*) { PulseConnection::instance().signal(); }
+
 }  // namespace
 
 PulseWaveInDevice::PulseWaveInDevice() {
-    // Made first, so that the connection outlives a device kept in a static.
-    PulseConnection::instance();
+    PulseLock lock;
+    PulseConnection::instance().addUser(this, lock);
 }
 
 PulseWaveInDevice::~PulseWaveInDevice() {
-    PulseConnection::Lock lock;
-    for (auto& [handle, r] : recordings_) {
-        pa_stream_set_read_callback(r->stream, nullptr, nullptr);
-        pa_stream_disconnect(r->stream);
-        pa_stream_unref(r->stream);
-    }
+    PulseLock lock;
+    PulseConnection::instance().removeUser(this, lock);
+    for (auto& [handle, r] : recordings_) releaseStream(r->stream, lock);
 }
 
-PulseWaveInDevice::Recording* PulseWaveInDevice::find(HWAVEIN handle) {
+PulseWaveInDevice::Recording* PulseWaveInDevice::find(HWAVEIN handle, const PulseLock&) {
     auto it = recordings_.find(handle);
     return it == recordings_.end() ? nullptr : it->second.get();
+}
+
+bool PulseWaveInDevice::openStream(pa_context* context, Recording& r, const PulseLock& lock) {
+    r.stream = pa_stream_new(context, "Quorvane recording", &r.spec, nullptr);
+    if (!r.stream) return false;
+    pa_stream_set_read_callback(r.stream, &PulseWaveInDevice::onRead, &r);
+    pa_stream_set_state_callback(r.stream, &onStreamState, nullptr);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.fragsize = static_cast<std::uint32_t>(pa_bytes_per_second(&r.spec) / 20);  // 50 ms
+    int flags = PA_STREAM_ADJUST_LATENCY | (r.started ? 0 : PA_STREAM_START_CORKED);
+    if (pa_stream_connect_record(r.stream, nullptr, &attr, static_cast<pa_stream_flags_t>(flags)) == 0)
+        return true;
+    releaseStream(r.stream, lock);
+    r.stream = nullptr;
+    return false;
+}
+
+void PulseWaveInDevice::connected(pa_context* context, const PulseLock& lock) {
+    for (auto& [handle, r] : recordings_) openStream(context, *r, lock);
+}
+
+void PulseWaveInDevice::disconnected(const PulseLock& lock) {
+    for (auto& [handle, r] : recordings_) {
+        releaseStream(r->stream, lock);
+        r->stream = nullptr;
+    }
 }
 
 MMRESULT PulseWaveInDevice::waveInOpen(HWAVEIN* handle, std::uint32_t deviceId,
@@ -44,32 +69,18 @@ MMRESULT PulseWaveInDevice::waveInOpen(HWAVEIN* handle, std::uint32_t deviceId,
     if (deviceId != 0) return MMSYSERR_BADDEVICEID;
     if (!supported(format)) return WAVERR_BADFORMAT;
     auto& pulse = PulseConnection::instance();
-    PulseConnection::Lock lock;
-    pa_context* c = pulse.context();
+    PulseLock lock;
+    pa_context* c = pulse.ready(lock);
     if (!c) return MMSYSERR_NODRIVER;
 
-    const pa_sample_spec spec{format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE,
-                              format.nSamplesPerSec, static_cast<std::uint8_t>(format.nChannels)};
     auto r = std::make_unique<Recording>();
-    r->stream = pa_stream_new(c, "Quorvane recording", &spec, nullptr);
-    if (!r->stream) return MMSYSERR_NOMEM;
-    pa_stream_set_read_callback(r->stream, &PulseWaveInDevice::onRead, r.get());
-    pa_stream_set_state_callback(r->stream, [](pa_stream*, void*) {
-        PulseConnection::instance().signal();
-    }, nullptr);
-    pa_buffer_attr attr{};
-    attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.fragsize = format.nAvgBytesPerSec / 20;  // 50 ms
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+    r->spec = {format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE, format.nSamplesPerSec,
+               static_cast<std::uint8_t>(format.nChannels)};
+    if (!openStream(c, *r, lock)) return MMSYSERR_NOMEM;
     pa_stream* s = r->stream;
-    const bool connected = pa_stream_connect_record(s, nullptr, &attr, flags) == 0 &&
-                           pulse.waitUntil([s] { return pa_stream_get_state(s) != PA_STREAM_CREATING; }) &&
-                           pa_stream_get_state(s) == PA_STREAM_READY;
-    if (!connected) {
-        pa_stream_set_read_callback(s, nullptr, nullptr);
-        pa_stream_set_state_callback(s, nullptr, nullptr);
-        pa_stream_disconnect(s);
-        pa_stream_unref(s);
+    pulse.waitUntil(lock, [s] { return pa_stream_get_state(s) != PA_STREAM_CREATING; });
+    if (pa_stream_get_state(s) != PA_STREAM_READY) {
+        releaseStream(s, lock);
         return MMSYSERR_BADDEVICEID;  // the server has no source to record from
     }
     *handle = nextHandle_++;
@@ -78,16 +89,16 @@ MMRESULT PulseWaveInDevice::waveInOpen(HWAVEIN* handle, std::uint32_t deviceId,
 }
 
 MMRESULT PulseWaveInDevice::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header) {
-    PulseConnection::Lock lock;
-    if (!find(handle)) return MMSYSERR_INVALHANDLE;
+    PulseLock lock;
+    if (!find(handle, lock)) return MMSYSERR_INVALHANDLE;
     if (!header || !header->lpData || header->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
     header->dwFlags |= WHDR_PREPARED;
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT PulseWaveInDevice::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header) {
-    PulseConnection::Lock lock;
-    Recording* r = find(handle);
+    PulseLock lock;
+    Recording* r = find(handle, lock);
     if (!r) return MMSYSERR_INVALHANDLE;
     if (!header) return MMSYSERR_INVALPARAM;
     if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
@@ -98,17 +109,18 @@ MMRESULT PulseWaveInDevice::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header) {
     return MMSYSERR_NOERROR;
 }
 
-PulseWaveInDevice::Recording* PulseWaveInDevice::setRunning(HWAVEIN handle, bool running) {
-    Recording* r = find(handle);
+PulseWaveInDevice::Recording* PulseWaveInDevice::setRunning(HWAVEIN handle, bool running,
+                                                            const PulseLock& lock) {
+    Recording* r = find(handle, lock);
     if (!r) return nullptr;
     r->started = running;
-    PulseConnection::instance().waitFor(pa_stream_cork(r->stream, running ? 0 : 1, nullptr, nullptr));
+    if (r->stream) forget(pa_stream_cork(r->stream, running ? 0 : 1, nullptr, nullptr));
     return r;
 }
 
 MMRESULT PulseWaveInDevice::waveInStart(HWAVEIN handle) {
-    PulseConnection::Lock lock;
-    return setRunning(handle, true) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    PulseLock lock;
+    return setRunning(handle, true, lock) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
 }
 
 void PulseWaveInDevice::returnAll(Recording& r) {
@@ -117,16 +129,16 @@ void PulseWaveInDevice::returnAll(Recording& r) {
 }
 
 MMRESULT PulseWaveInDevice::waveInReset(HWAVEIN handle) {
-    PulseConnection::Lock lock;
-    Recording* r = setRunning(handle, false);
+    PulseLock lock;
+    Recording* r = setRunning(handle, false, lock);
     if (!r) return MMSYSERR_INVALHANDLE;
     returnAll(*r);
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT PulseWaveInDevice::waveInStop(HWAVEIN handle) {
-    PulseConnection::Lock lock;
-    Recording* r = setRunning(handle, false);
+    PulseLock lock;
+    Recording* r = setRunning(handle, false, lock);
     if (!r) return MMSYSERR_INVALHANDLE;
     // A partly filled buffer is handed back with what it holds.
     if (!r->queue.empty() && r->queue.front()->dwBytesRecorded > 0) {
@@ -137,8 +149,8 @@ MMRESULT PulseWaveInDevice::waveInStop(HWAVEIN handle) {
 }
 
 MMRESULT PulseWaveInDevice::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header) {
-    PulseConnection::Lock lock;
-    if (!find(handle)) return MMSYSERR_INVALHANDLE;
+    PulseLock lock;
+    if (!find(handle, lock)) return MMSYSERR_INVALHANDLE;
     if (!header) return MMSYSERR_INVALPARAM;
     if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
     header->dwFlags &= ~WHDR_PREPARED;
@@ -146,21 +158,18 @@ MMRESULT PulseWaveInDevice::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* heade
 }
 
 MMRESULT PulseWaveInDevice::waveInClose(HWAVEIN handle) {
-    PulseConnection::Lock lock;
-    Recording* r = find(handle);
+    PulseLock lock;
+    Recording* r = find(handle, lock);
     if (!r) return MMSYSERR_INVALHANDLE;
     if (!r->queue.empty()) return WAVERR_STILLPLAYING;
-    pa_stream_set_read_callback(r->stream, nullptr, nullptr);
-    pa_stream_set_state_callback(r->stream, nullptr, nullptr);
-    pa_stream_disconnect(r->stream);
-    pa_stream_unref(r->stream);
+    releaseStream(r->stream, lock);
     recordings_.erase(handle);
     return MMSYSERR_NOERROR;
 }
 
 void PulseWaveInDevice::onRead(pa_stream* s, std::size_t, void* recording) {
     auto& r = *static_cast<Recording*>(recording);
-    const int silence = pa_stream_get_sample_spec(s)->format == PA_SAMPLE_U8 ? 0x80 : 0;
+    const int silence = r.spec.format == PA_SAMPLE_U8 ? 0x80 : 0;
     const void* data = nullptr;
     std::size_t bytes = 0;
     while (pa_stream_readable_size(s) > 0 && pa_stream_peek(s, &data, &bytes) == 0 && bytes > 0) {
@@ -172,7 +181,7 @@ void PulseWaveInDevice::onRead(pa_stream* s, std::size_t, void* recording) {
             if (data) std::memcpy(h->lpData + h->dwBytesRecorded, from, n);
             else std::memset(h->lpData + h->dwBytesRecorded, silence, n);  // a hole is silence
             h->dwBytesRecorded += static_cast<std::uint32_t>(n);
-            from += n;
+            if (data) from += n;
             left -= n;
             if (h->dwBytesRecorded == h->dwBufferLength) {
                 markDone(h);

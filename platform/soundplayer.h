@@ -20,12 +20,4 @@ bool PlaySoundA(int clipNumber, const ResourceModule* module, std::uint32_t flag
 // With a null name: stops whatever the program sounds.
 bool sndPlaySoundA(const char* name, std::uint32_t flags);
 
-// The program's own sound output as the mixer's wave-output line sees it: volume on a 0 to
-// 65535 scale (65535 the stream's normal 100%) and mute, applied to the sounding stream and
-// kept for every later one.
-void setOutputVolume(std::uint32_t volume);
-std::uint32_t outputVolume();
-void setOutputMute(bool mute);
-bool outputMute();
-
 }  // namespace platform

@@ -1,6 +1,6 @@
 #include "memorymixerdevice.h"
 
-namespace platform {
+namespace testsupport {
 
 void MemoryMixerDevice::addLine(std::uint32_t componentType, std::uint32_t lineId) {
     lines_[componentType] = lineId;
@@ -85,4 +85,4 @@ MMRESULT MemoryMixerDevice::mixerClose(HMIXER handle) {
     return handle == kHandle ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
 }
 
-}  // namespace platform
+}  // namespace testsupport

@@ -6,9 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "mixerdevice.h"
+#include "platform/mixerdevice.h"
 
-namespace platform {
+namespace testsupport {
+
+using namespace platform;
 
 // A mixer whose lines, controls and values a test declares. It records every call with its
 // arguments, so a test can check the order and kind of requests a caller makes.
@@ -56,4 +58,4 @@ private:
     std::vector<Call> calls_;
 };
 
-}  // namespace platform
+}  // namespace testsupport

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace testsupport {
 
 int MemoryWaveInDevice::headerIndex(const WAVEHDR* header) {
     auto it = std::find(headers_.begin(), headers_.end(), header);
@@ -73,4 +73,4 @@ MMRESULT MemoryWaveInDevice::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* head
 
 MMRESULT MemoryWaveInDevice::waveInClose(HWAVEIN handle) { return answer("waveInClose", {handle}); }
 
-}  // namespace platform
+}  // namespace testsupport

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "waveindevice.h"
+#include "platform/waveindevice.h"
 
-namespace platform {
+namespace testsupport {
+
+using namespace platform;
 
 // A recording device for unit tests: it records every call with its arguments, answers with
 // the codes a test sets, and fills nothing until a test says a queued buffer is done.
@@ -54,4 +56,4 @@ private:
     std::vector<Call> calls_;
 };
 
-}  // namespace platform
+}  // namespace testsupport
