@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPalette>
 #include <QPixmap>
+#include <QScopedValueRollback>
 
 #include "about/frmabout.h"
 #include "forms/arithmetic.h"
@@ -18,6 +19,7 @@
 #include "knob/knob.h"
 #include "mixer/clsvolume.h"
 #include "module1.h"
+#include "platform/mixerdevice.h"
 #include "sounds/cliptable.h"
 #include "sounds/pictures.h"
 
@@ -207,6 +209,8 @@ void Form1::connectHandlers() {
     connectHandler(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
     connectHandler(sldMain, &Knob::Changed, this, &Form1::sldMain_Changed);
     connectHandler(chkVolMute, &forms::CheckBox::clickEvent, this, &Form1::chkVolMute_Click);
+    connectHandler(&platform::mixerDevice(), &platform::MixerDevice::controlsChanged, this,
+                   &Form1::Mixer_ControlsChanged);
 }
 
 void Form1::Command1_Click() { playClip(102, kPlayLooped); }
@@ -247,13 +251,23 @@ void Form1::Form_Paint() {
 void Form1::sldMain_Changed() {
     clsVolume& mixer = volume();
     const std::int32_t percent = forms::callIntegerMethod(sldMain, "KnobValue");
-    mixer.VolumeLevel(forms::checkedMul(percent, kLevelsPerPercent));
+    const std::int32_t level = forms::checkedMul(percent, kLevelsPerPercent);
+    if (!followingMixer_) mixer.VolumeLevel(level);
     lblVolume->setText(QString::number(forms::callIntegerMethod(sldMain, "KnobValue")) + '%');
 }
 
 void Form1::chkVolMute_Click() {
     const int value = chkVolMute->value();
-    volume().VolumeMute(value == 1);
+    clsVolume& mixer = volume();
+    if (!followingMixer_) mixer.VolumeMute(value == 1);
+}
+
+// Shows a change made elsewhere (media keys, the desktop's own slider, a new default device, a
+// server that has just come) as a paint would, but writes nothing back: two volume controls
+// must never answer each other.
+void Form1::Mixer_ControlsChanged() {
+    const QScopedValueRollback<bool> following(followingMixer_, true);
+    Form_Paint();
 }
 
 void Form1::queryUnload() {

@@ -20,8 +20,9 @@ class clsVolume;
 
 // The main window: the excuse sounds as buttons grouped by situation, "Stop", "About" and
 // "Exit", the volume panel, the introduction at the top and the disclaimer at the bottom.
-// Every paint brings the volume panel into line with the master volume and mute. Closing the
-// window, from whatever source, stops the sound and ends the process.
+// Every paint brings the volume panel into line with the master volume and mute, and so does
+// a change made elsewhere. Closing the window, from whatever source, stops the sound and ends
+// the process.
 
 class Form1 : public forms::Form {
     Q_OBJECT
@@ -76,8 +77,11 @@ private:
     void Form_Paint();
     void sldMain_Changed();
     void chkVolMute_Click();
+    void Mixer_ControlsChanged();
     clsVolume& volume();
 
     // The volume object, made by whichever panel handler needs it first.
     std::unique_ptr<clsVolume> volume_;
+    // True while the panel follows a change made elsewhere: nothing is written back then.
+    bool followingMixer_ = false;
 };

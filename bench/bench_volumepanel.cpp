@@ -142,6 +142,32 @@ void knobToSink() {
     bench::report("knob_to_sink_seen", double(samples.size()));
 }
 
+// The longest paint of the main window while the server stands still for a second: every
+// paint reads the volume and mute and writes the level back, none of which may wait.
+void stallPaint() {
+    const long pid = qEnvironmentVariable("QUORVANE_SOUND_SERVER_PID").toLong();
+    if (pid <= 0 || !testsupport::serverReachable()) {
+        std::fprintf(stderr, "stall_paint_ms: no sound server of known process\n");
+        return;
+    }
+    forms::initApplication();
+    Form1 form;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) return;
+    QTest::qWait(300);
+    double longest = 0;
+    testsupport::ServerStall stall;
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(1);
+    while (Clock::now() < end) {
+        const Clock::time_point start = Clock::now();
+        form.repaint();
+        longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        QTest::qWait(20);
+    }
+    bench::report("stall_paint_ms", longest);
+}
+
 const bench::Register registerKnobToSink("knob_to_sink", knobToSink);
+const bench::Register registerStallPaint("stall_paint", stallPaint);
 
 }  // namespace

@@ -17,8 +17,10 @@ std::map<std::string, Benchmark>& registry() {
 
 Register::Register(const std::string& name, Benchmark run) { registry()[name] = std::move(run); }
 
+// QUORVANE_BENCH_SUFFIX tells figures of one server from another's in the same run.
 void report(const std::string& name, double value) {
-    std::printf("%s %.3f\n", name.c_str(), value);
+    static const QByteArray suffix = qgetenv("QUORVANE_BENCH_SUFFIX");
+    std::printf("%s%s %.3f\n", name.c_str(), suffix.constData(), value);
     std::fflush(stdout);
 }
 

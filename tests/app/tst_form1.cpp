@@ -15,7 +15,7 @@
 #include "forms/fonts.h"
 #include "forms/image.h"
 #include "forms/textbox.h"
-#include "platform/memorymixerdevice.h"
+#include "memorymixerdevice.h"
 #include "sounds/cliptable.h"
 #include "sounds/pictures.h"
 
@@ -270,7 +270,7 @@ private slots:
     }
 
 private:
-    platform::MemoryMixerDevice noMixer_;
+    testsupport::MemoryMixerDevice noMixer_;
     std::unique_ptr<Form1> form_;
 };
 

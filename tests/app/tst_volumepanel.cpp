@@ -11,9 +11,10 @@
 #include "forms/label.h"
 #include "forms/picturebox.h"
 #include "knob/knob.h"
-#include "platform/memorymixerdevice.h"
+#include "memorymixerdevice.h"
 
 using namespace platform;
+using testsupport::MemoryMixerDevice;
 
 // The volume panel of the main window on the in-memory mixer: what each paint reads and
 // writes, and how knob, label and "Mute" box follow.

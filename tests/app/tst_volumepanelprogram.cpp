@@ -3,6 +3,7 @@
 // is compared with a main window of this process in the same state, drawn the same way.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -17,7 +18,7 @@
 #include "forms/checkbox.h"
 #include "forms/label.h"
 #include "knob/knob.h"
-#include "platform/memorymixerdevice.h"
+#include "memorymixerdevice.h"
 #include "programondisplay.h"
 #include "pulseserver.h"
 
@@ -82,7 +83,7 @@ public:
     QImage part(const QRect& area) const { return picture_.copy(area); }
 
 private:
-    platform::MemoryMixerDevice mixer_;
+    testsupport::MemoryMixerDevice mixer_;
     std::unique_ptr<Form1> form_;
     QImage picture_;
 };
@@ -115,6 +116,16 @@ class TestVolumePanelProgram : public QObject {
         for (const QRect& area : areas)
             if (shown(area) != reference.part(area)) return false;
         return true;
+    }
+
+    // Covering the window and uncovering it makes the desktop ask for a repaint.
+    void exposeAnew() {
+        QWidget cover;
+        cover.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+        cover.setGeometry(testsupport::windowGeometry(program_.mainWindow()));
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QTest::qWait(200);
     }
 
     // A left-button drag rightwards along the top half of the knob, one pixel a move.
@@ -196,25 +207,72 @@ private slots:
         QTRY_VERIFY(panelShows(seen.last(), false));
     }
 
-    // Covering the window and uncovering it makes the desktop ask for a repaint, which reads
-    // what pactl set in between.
-    void repaintFollowsAChangeMadeElsewhere() {
+    // A change made elsewhere (the desktop's slider, media keys) shows at once and is not
+    // written back; the next repaint writes the whole percent back, as every paint does.
+    void aChangeMadeElsewhereShowsWithoutWriteBack() {
         setSink(655 * 30, false);
         startProgram();
         QTRY_VERIFY(panelShows(655 * 30, false, true));
         setSink(45000, true);
-        QTest::qWait(200);
-        QVERIFY(panelShows(655 * 30, false, true));
-        QWidget cover;
-        cover.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
-        cover.setGeometry(testsupport::windowGeometry(program_.mainWindow()));
-        cover.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&cover));
-        QTest::qWait(200);
-        cover.hide();
+        QTRY_VERIFY(panelShows(69 * 655, true, true));
+        QTest::qWait(300);
+        QCOMPARE(mixerLevel(), 45000);
+        exposeAnew();
         QTRY_COMPARE(mixerLevel(), 69 * 655);
         QVERIFY(sinkMuted());
-        QTRY_VERIFY(panelShows(69 * 655, true, true));
+    }
+
+    // The first paint writes the level to the loudest channel and keeps the balance.
+    void firstPaintKeepsTheBalance() {
+        pactl({"set-sink-volume", "@DEFAULT_SINK@", "65536", "26214"});  // 100% and 40%
+        startProgram();
+        QTRY_COMPARE(sinkVolume(), serverVolume(65500));
+        const QList<int> channels = testsupport::sinkChannelVolumes();
+        QCOMPARE(channels.size(), 2);
+        QVERIFY2(qAbs(channels[1] - qRound(channels[0] * 0.4)) <= 1,
+                 qPrintable(QString("%1 / %2").arg(channels[0]).arg(channels[1])));
+    }
+
+    // While the server stands still, repaints answer from what it last showed: neither a
+    // level of 0 nor an unmute reaches it afterwards.
+    void aStalledServerKeepsItsLevelAndMute() {
+        setSink(80 * 655, true);
+        startProgram();
+        QTRY_VERIFY(panelShows(80 * 655, true, true));
+        {
+            testsupport::ServerStall stall;
+            if (!stall.isStalled()) QSKIP("the sound server's process is not known");
+            exposeAnew();
+            QTest::qWait(1000);
+            QVERIFY(panelShows(80 * 655, true, true));
+        }
+        QTest::qWait(500);
+        QCOMPARE(mixerLevel(), 80 * 655);
+        QVERIFY(sinkMuted());
+    }
+
+    // A server that starts after the program is used as soon as it is there, and again after
+    // a restart; the panel follows it and the Mute box reaches it.
+    void aServerThatComesLaterIsUsed() {
+        testsupport::SoundServer server;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PULSE_SERVER", server.address());
+        startProgram(environment);
+        QTRY_VERIFY(panelShows(0, false, true));
+
+        const QByteArray suiteServer = qgetenv("PULSE_SERVER");
+        const auto restore = qScopeGuard([&] { qputenv("PULSE_SERVER", suiteServer); });
+        server.useInThisProcess();
+        QVERIFY(server.start());
+        QTRY_VERIFY(panelShows(65535, false, true));
+        testsupport::clickAt(program_.mainWindow(), kMuteBox);
+        QTRY_VERIFY(sinkMuted());
+
+        server.kill();
+        QVERIFY(server.start());
+        QTRY_VERIFY(panelShows(65535, false, true));
+        testsupport::clickAt(program_.mainWindow(), kMuteBox);
+        QTRY_VERIFY(sinkMuted());
     }
 
     void withoutASoundServerTheWindowStaysUsable() {

@@ -3,9 +3,10 @@
 #include <memory>
 
 #include "mixer/clsvolume.h"
-#include "platform/memorymixerdevice.h"
+#include "memorymixerdevice.h"
 
 using namespace platform;
+using testsupport::MemoryMixerDevice;
 using Call = MemoryMixerDevice::Call;
 
 namespace {

@@ -7,10 +7,12 @@
 #include <memory>
 
 #include "mixer/clsvolume.h"
-#include "platform/memorymixerdevice.h"
-#include "platform/memorywaveindevice.h"
+#include "memorymixerdevice.h"
+#include "memorywaveindevice.h"
 
 using namespace platform;
+using testsupport::MemoryMixerDevice;
+using testsupport::MemoryWaveInDevice;
 using WaveCall = MemoryWaveInDevice::Call;
 
 namespace {

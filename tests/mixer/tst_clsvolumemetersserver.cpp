@@ -6,12 +6,14 @@
 #include "../platform/playertestsupport.h"
 #include "../platform/riffbuilder.h"
 #include "mixer/clsvolume.h"
-#include "platform/memorywaveindevice.h"
+#include "memorywaveindevice.h"
 #include "platform/pulsewaveindevice.h"
 #include "platform/soundplayer.h"
 #include "pulseserver.h"
+#include "tonesource.h"
 
 using namespace platform;
+using testsupport::MemoryWaveInDevice;
 using namespace std::chrono_literals;
 using testsupport::pactl;
 
@@ -57,7 +59,7 @@ int loudestInput(clsVolume& v, std::chrono::milliseconds span) {
 
 }  // namespace
 
-// The meters and the recording device on the sound server of the environment; a sine source
+// The meters and the recording device on the sound server of the environment; a tone source
 // stands in for a microphone that hears something.
 class TestClsVolumeMetersServer : public QObject {
     Q_OBJECT
@@ -74,26 +76,29 @@ private slots:
     void errorTextsAreShortAndReadable();
 
 private:
-    QString toneModule_;
+    std::unique_ptr<testsupport::ToneSource> tone_;
 };
+
+namespace {
+const QString kQuietSource = "mic.monitor";
+}
 
 void TestClsVolumeMetersServer::initTestCase() {
     QVERIFY(testsupport::serverReachable());
-    toneModule_ = pactl({"load-module", "module-sine-source", "source_name=tone",
-                         "frequency=440"}).trimmed();
-    QVERIFY(!toneModule_.isEmpty());
-    pactl({"set-default-source", "mic"});
+    tone_ = std::make_unique<testsupport::ToneSource>();
+    QVERIFY(tone_->isReady());
+    pactl({"set-default-source", kQuietSource});
 }
 
 void TestClsVolumeMetersServer::cleanupTestCase() {
-    pactl({"set-default-source", "mic"});
-    pactl({"unload-module", toneModule_});
+    pactl({"set-default-source", kQuietSource});
+    tone_.reset();
 }
 
 void TestClsVolumeMetersServer::cleanup() {
     setWaveInDevice(nullptr);
     sndPlaySoundA(nullptr, SND_ASYNC);
-    pactl({"set-default-source", "mic"});
+    pactl({"set-default-source", kQuietSource});
 }
 
 void TestClsVolumeMetersServer::meterBoundsOfTheServer() {
@@ -131,7 +136,7 @@ void TestClsVolumeMetersServer::inputMeterRecordsAndRises() {
         clsVolume v;
         const int quiet = loudestInput(v, 500ms);
         QCOMPARE(waveIn.opens, 1);
-        pactl({"set-default-source", "tone"});
+        pactl({"set-default-source", tone_->sourceName()});
         const int tone = loudestInput(v, 3000ms);
         qInfo() << "input meter quiet" << quiet << "tone" << tone << "buffers back"
                 << waveIn.filledBuffersBack;
@@ -146,7 +151,7 @@ void TestClsVolumeMetersServer::inputMeterRecordsAndRises() {
 
 void TestClsVolumeMetersServer::recordingDeviceFillsBuffersInOrder() {
     PulseWaveInDevice device;
-    pactl({"set-default-source", "tone"});
+    pactl({"set-default-source", tone_->sourceName()});
     WAVEFORMATEX f;
     f.wFormatTag = WAVE_FORMAT_PCM;
     f.nChannels = 1;

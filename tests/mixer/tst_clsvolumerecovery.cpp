@@ -14,13 +14,13 @@ class TestClsVolumeRecovery : public QObject {
     Q_OBJECT
 
 private slots:
-    void withoutServerNothingIsFound();
+    void withoutServerReadsGiveNothing();
     void withoutServerEachInputReadShowsTwoBoxes();
     void survivesTheServerGoingAndComingBack();
 
 private:
     static void touchEveryProperty(clsVolume& v);
-    testsupport::PulseServer server_;
+    testsupport::SoundServer server_;
 };
 
 void TestClsVolumeRecovery::touchEveryProperty(clsVolume& v) {
@@ -42,15 +42,15 @@ void TestClsVolumeRecovery::touchEveryProperty(clsVolume& v) {
     v.CurrentVolumeMeterInput();
 }
 
-void TestClsVolumeRecovery::withoutServerNothingIsFound() {
+// The mixer is the sound server whenever there is one, so its controls are found without
+// one; reading them gives nothing until a server answers.
+void TestClsVolumeRecovery::withoutServerReadsGiveNothing() {
     QVERIFY(!testsupport::serverReachable());
     QElapsedTimer timer;
     timer.start();
     clsVolume v;
-    for (auto b : {v.VolumeMin(), v.VolumeMax(), v.WaveMin(), v.WaveMax(), v.VolBassMin(),
-                   v.VolBassMax(), v.VolTrebleMin(), v.VolTrebleMax(), v.WaveBassMin(),
-                   v.WaveTrebleMin()})
-        QCOMPARE(b, 0);
+    QCOMPARE(v.VolumeMax(), 65535);
+    QCOMPARE(v.VolBassMax(), 0);
     QCOMPARE(v.VolumeLevel(), 0);
     QCOMPARE(v.WaveLevel(), 0);
     QCOMPARE(v.VolumeMute(), false);
@@ -86,24 +86,24 @@ void TestClsVolumeRecovery::survivesTheServerGoingAndComingBack() {
     QVERIFY(server_.start());
     server_.useInThisProcess();
     clsVolume v;
-    QCOMPARE(v.VolumeMax(), 65535);
+    QTRY_COMPARE(v.VolumeLevel(), 65535);
     v.VolumeLevel(20000);
     QCOMPARE(v.VolumeLevel(), 20000);
 
     server_.kill();
+    QTRY_COMPARE(v.VolumeLevel(), 0);
     QElapsedTimer timer;
     timer.start();
     touchEveryProperty(v);
-    QCOMPARE(v.VolumeLevel(), 0);
     QCOMPARE(v.VolumeMute(), false);
-    // Each call waits at most a connection attempt and a reply; this bounds all of them.
+    // Only the meter reads wait, each a bounded time; this bounds all of them.
     QVERIFY2(timer.elapsed() < 18 * 1500, qPrintable(QString("took %1 ms").arg(timer.elapsed())));
 
     QVERIFY(server_.start());
     pactl({"set-sink-volume", "@DEFAULT_SINK@", "50%"});
-    QCOMPARE(v.VolumeLevel(), 32768);
+    QTRY_COMPARE(v.VolumeLevel(), 32768);
     v.VolumeMute(true);
-    QVERIFY(testsupport::sinkMuted());
+    QTRY_VERIFY(testsupport::sinkMuted());
     v.CurrentVolumeMeterOutput();
     v.CurrentVolumeMeterInput();
 }

@@ -33,9 +33,15 @@ private slots:
     void volumeMuteShowsAtTheServer();
     void identifierZeroFailsAndChangesNothing();
     void waveLevelAtHalfMakesTheClipQuieter();
+    void waveLevelSetInTheDesktopMixerHoldsForTheNextClip();
 };
 
-void TestClsVolumeServer::initTestCase() { QVERIFY(testsupport::serverReachable()); }
+// The mixer learns the server's state once for the whole process; the tests start after that.
+void TestClsVolumeServer::initTestCase() {
+    QVERIFY(testsupport::serverReachable());
+    clsVolume volume;
+    QTRY_VERIFY(volume.VolumeLevel() > 0);
+}
 
 void TestClsVolumeServer::cleanup() {
     pactl({"set-sink-volume", "@DEFAULT_SINK@", "100%"});
@@ -65,6 +71,7 @@ void TestClsVolumeServer::volumeLevelShowsAtTheServer_data() {
     QTest::newRow("zero") << 0 << 0;
     QTest::newRow("full") << 65535 << 65536;
     QTest::newRow("above VolumeMax is limited") << 70000 << 65536;
+    QTest::newRow("below zero is silence") << -5 << 0;
 }
 
 void TestClsVolumeServer::volumeLevelShowsAtTheServer() {
@@ -72,8 +79,8 @@ void TestClsVolumeServer::volumeLevelShowsAtTheServer() {
     QFETCH(int, atServer);
     clsVolume volume;
     volume.VolumeLevel(level);
-    QCOMPARE(sinkVolume(), atServer);
-    QCOMPARE(volume.VolumeLevel(), std::min(level, 65535));
+    QTRY_COMPARE(sinkVolume(), atServer);
+    QCOMPARE(volume.VolumeLevel(), std::clamp(level, 0, 65535));
     // Every channel carries it.
     const QString out = pactl({"get-sink-volume", "@DEFAULT_SINK@"});
     QCOMPARE(out.count(QString::number(atServer) + " /"), 2);
@@ -93,19 +100,20 @@ void TestClsVolumeServer::serverVolumeReadsOnTheMixerScale() {
     QFETCH(int, level);
     clsVolume volume;
     pactl(QStringList{"set-sink-volume", "@DEFAULT_SINK@"} + volumes);
-    QCOMPARE(volume.VolumeLevel(), level);
+    QTRY_COMPARE(volume.VolumeLevel(), level);
 }
 
 void TestClsVolumeServer::volumeMuteShowsAtTheServer() {
     clsVolume volume;
+    QTRY_VERIFY(!volume.VolumeMute() && volume.VolumeLevel() > 0);  // the sink is known
     volume.VolumeMute(true);
-    QVERIFY(sinkMuted());
     QCOMPARE(volume.VolumeMute(), true);
+    QTRY_VERIFY(sinkMuted());
     volume.VolumeMute(false);
-    QVERIFY(!sinkMuted());
     QCOMPARE(volume.VolumeMute(), false);
+    QTRY_VERIFY(!sinkMuted());
     pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"});
-    QCOMPARE(volume.VolumeMute(), true);
+    QTRY_COMPARE(volume.VolumeMute(), true);
 }
 
 void TestClsVolumeServer::identifierZeroFailsAndChangesNothing() {
@@ -133,6 +141,31 @@ double rms(const std::vector<std::int16_t>& s) {
     for (auto v : s) sum += double(v) * v;
     return s.empty() ? 0 : std::sqrt(sum / s.size());
 }
+// The program's playback stream as `pactl list sink-inputs` shows it.
+struct ProgramStream {
+    QString index;
+    int volume = -1;
+    bool muted = false;
+};
+
+ProgramStream programStream() {
+    ProgramStream stream;
+    for (const QString& line : pactl({"list", "sink-inputs"}).split('\n')) {
+        const QString t = line.trimmed();
+        if (t.startsWith("Sink Input #")) stream.index = t.mid(12);
+        if (t.startsWith("Mute:")) stream.muted = t.contains("yes");
+        if (t.startsWith("Volume:")) stream.volume = t.section(':', 2).section('/', 0, 0).trimmed().toInt();
+    }
+    return stream;
+}
+
+// A server that keeps per-application volumes would start the next test's streams as this
+// one left them.
+void restoreProgramStream(clsVolume& volume) {
+    volume.WaveMute(false);
+    volume.WaveLevel(65535);
+    QTRY_VERIFY(programStream().volume == 65536 && !programStream().muted);
+}
 }  // namespace
 
 void TestClsVolumeServer::waveLevelAtHalfMakesTheClipQuieter() {
@@ -158,14 +191,33 @@ void TestClsVolumeServer::waveLevelAtHalfMakesTheClipQuieter() {
     volume.WaveMute(true);
     QCOMPARE(volume.WaveMute(), true);
     const double muted = loudness();
-    volume.WaveMute(false);
-    volume.WaveLevel(65535);
+    restoreProgramStream(volume);
     sndPlaySoundA(nullptr, SND_ASYNC);
     qInfo() << "rms full" << full << "half" << half << "muted" << muted;
     QVERIFY(full > 1000);
     QVERIFY(half < 0.8 * full);
     QVERIFY(half > 0);
     QVERIFY(muted < 50);
+}
+
+
+// The wave-output line is the program's stream as the desktop's per-application mixer shows
+// it: a volume set there reads back, and holds for the next clip.
+void TestClsVolumeServer::waveLevelSetInTheDesktopMixerHoldsForTheNextClip() {
+    riff::Module module;
+    module.set(1, riff::wave16(cliptest::square(22050, 12000)));
+    clsVolume volume;
+    QVERIFY(PlaySoundA(1, &module, SND_RESOURCE | SND_ASYNC | SND_LOOP));
+    QTRY_VERIFY(!programStream().index.isEmpty());
+    const QString first = programStream().index;
+    pactl({"set-sink-input-volume", first, "19661"});  // 30%
+    QTRY_COMPARE(volume.WaveLevel(), 19661);
+
+    QVERIFY(PlaySoundA(1, &module, SND_RESOURCE | SND_ASYNC | SND_LOOP));
+    QTRY_VERIFY(!programStream().index.isEmpty() && programStream().index != first);
+    QCOMPARE(programStream().volume, 19661);
+    restoreProgramStream(volume);
+    sndPlaySoundA(nullptr, SND_ASYNC);
 }
 
 QTEST_GUILESS_MAIN(TestClsVolumeServer)

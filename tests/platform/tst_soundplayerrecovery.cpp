@@ -26,7 +26,7 @@ private:
     bool soundsOnMonitor(std::uint32_t flags);
 
     riff::Module module_;
-    testsupport::PulseServer server_;
+    testsupport::SoundServer server_;
 };
 
 namespace {
@@ -47,15 +47,9 @@ void TestSoundPlayerRecovery::callsFailQuietlyWithoutServer() {
         QVERIFY(!PlaySoundA(1, &module_, kOnce));
         QVERIFY(!PlaySoundA(999, &module_, kOnce));  // not even the default sound
         QVERIFY(!sndPlaySoundA(nullptr, SND_ASYNC));
-        setOutputVolume(40000);
-        setOutputMute(true);
     }
     // A guard against hanging on the missing server, far above what the calls take.
     QVERIFY2(timer.elapsed() < 2000, qPrintable(QString("took %1 ms").arg(timer.elapsed())));
-    QCOMPARE(outputVolume(), 40000u);
-    QVERIFY(outputMute());
-    setOutputVolume(65535);
-    setOutputMute(false);
 }
 
 bool TestSoundPlayerRecovery::soundsOnMonitor(std::uint32_t flags) {

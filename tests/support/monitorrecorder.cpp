@@ -9,7 +9,7 @@ namespace testsupport {
 
 namespace {
 constexpr auto kStartTimeout = std::chrono::seconds(2);
-constexpr std::uint32_t kFragmentMs = 5;
+constexpr std::uint32_t kFragmentMs = 20;
 }  // namespace
 
 MonitorRecorder::MonitorRecorder(int rate, std::string source)
@@ -44,6 +44,22 @@ bool MonitorRecorder::start() {
         return s != PA_CONTEXT_READY;
     });
     ok = ok && pa_context_get_state(context_) == PA_CONTEXT_READY;
+    std::string source = source_;
+    if (ok && source == "@DEFAULT_MONITOR@") {
+        // Not every server resolves this name to the default sink's monitor.
+        struct Query { std::string monitor; bool done = false; pa_threaded_mainloop* loop; } query{{}, false, mainloop_};
+        pa_operation_unref(pa_context_get_sink_info_by_name(
+            context_, "@DEFAULT_SINK@",
+            [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+                auto* q = static_cast<Query*>(data);
+                if (!eol && info && info->monitor_source_name) q->monitor = info->monitor_source_name;
+                if (eol) q->done = true;
+                pa_threaded_mainloop_signal(q->loop, 0);
+            },
+            &query));
+        waitWhile([&] { return !query.done; });
+        if (!query.monitor.empty()) source = query.monitor;
+    }
     if (ok) {
         const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(rate_), 1};
         stream_ = pa_stream_new(context_, "monitor recorder", &spec, nullptr);
@@ -55,7 +71,7 @@ bool MonitorRecorder::start() {
         attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMs * PA_USEC_PER_MSEC, &spec));
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
-        ok = pa_stream_connect_record(stream_, source_.c_str(), &attr, flags) >= 0;
+        ok = pa_stream_connect_record(stream_, source.c_str(), &attr, flags) >= 0;
         waitWhile([&] {
             auto s = pa_stream_get_state(stream_);
             ok = s != PA_STREAM_FAILED && s != PA_STREAM_TERMINATED;

@@ -4,54 +4,54 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <signal.h>
+
 namespace testsupport {
 
-PulseServer::PulseServer() = default;
+namespace {
 
-PulseServer::~PulseServer() { kill(); }
-
-QString PulseServer::socketPath() const { return runtime_.path() + "/pulse/native"; }
-
-bool PulseServer::start(const QStringList& extraModules) {
-    QStringList args{"-D", "--exit-idle-time=-1", "-n",
-                     "--load=module-null-sink sink_name=speakers",
-                     "--load=module-native-protocol-unix",
-                     "--load=module-null-source source_name=mic"};
-    for (const QString& m : extraModules) args << "--load=" + m;
-    QProcess p;
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime_.path());
-    env.insert("HOME", runtime_.path());
-    env.remove("PULSE_SERVER");
-    p.setProcessEnvironment(env);
-    p.start("pulseaudio", args);
-    if (!p.waitForFinished(10000) || p.exitCode() != 0) return false;
-    for (int i = 0; i < 100 && !isRunning(); ++i) QThread::msleep(50);
-    return isRunning();
+bool runSoundServerScript(const QStringList& arguments) {
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    script.start(qEnvironmentVariable("QUORVANE_SOURCE_DIR") + "/scripts/sound-server", arguments);
+    return script.waitForFinished(30000) && script.exitStatus() == QProcess::NormalExit &&
+           script.exitCode() == 0;
 }
 
-bool PulseServer::isRunning() const {
+}  // namespace
+
+SoundServer::SoundServer() = default;
+
+SoundServer::~SoundServer() { kill(); }
+
+QString SoundServer::directory() const { return runtime_.path() + "/server"; }
+
+QString SoundServer::address() const { return "unix:" + directory() + "/run/pulse/native"; }
+
+bool SoundServer::start() {
+    const QString kind = qEnvironmentVariable("QUORVANE_SOUND_SERVER", "pulseaudio");
+    return runSoundServerScript({"start", kind, directory()});
+}
+
+bool SoundServer::isRunning() const {
     QProcess p;
     auto env = QProcessEnvironment::systemEnvironment();
-    env.insert("PULSE_SERVER", "unix:" + socketPath());
+    env.insert("PULSE_SERVER", address());
     p.setProcessEnvironment(env);
     p.start("pactl", {"info"});
     return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-void PulseServer::kill() {
-    QProcess p;
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime_.path());
-    env.insert("HOME", runtime_.path());
-    p.setProcessEnvironment(env);
-    p.start("pulseaudio", {"--kill"});
-    p.waitForFinished(5000);
-    for (int i = 0; i < 100 && isRunning(); ++i) QThread::msleep(50);
+void SoundServer::kill() { runSoundServerScript({"stop", directory()}); }
+
+void SoundServer::useInThisProcess() const { qputenv("PULSE_SERVER", address().toLocal8Bit()); }
+
+ServerStall::ServerStall() : pid_(qEnvironmentVariable("QUORVANE_SOUND_SERVER_PID").toLong()) {
+    if (pid_ > 0 && ::kill(pid_t(pid_), SIGSTOP) != 0) pid_ = 0;
 }
 
-void PulseServer::useInThisProcess() const {
-    qputenv("PULSE_SERVER", ("unix:" + socketPath()).toLocal8Bit());
+ServerStall::~ServerStall() {
+    if (pid_ > 0) ::kill(pid_t(pid_), SIGCONT);
 }
 
 QString pactl(const QStringList& args, int* exitCode) {
@@ -62,14 +62,19 @@ QString pactl(const QStringList& args, int* exitCode) {
     return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
 
-int sinkVolume(const QString& sink) {
+QList<int> sinkChannelVolumes(const QString& sink) {
     // "Volume: front-left: 32768 /  50% / -18.06 dB,   front-right: ..."
     const QString out = pactl({"get-sink-volume", sink});
     static const QRegularExpression raw(R"(:\s*(\d+)\s*/)");
-    int loudest = -1;
-    for (auto it = raw.globalMatch(out); it.hasNext();)
-        loudest = std::max(loudest, it.next().captured(1).toInt());
-    return loudest;
+    QList<int> volumes;
+    for (auto it = raw.globalMatch(out.section('\n', 0, 0)); it.hasNext();)
+        volumes << it.next().captured(1).toInt();
+    return volumes;
+}
+
+int sinkVolume(const QString& sink) {
+    const QList<int> volumes = sinkChannelVolumes(sink);
+    return volumes.isEmpty() ? -1 : *std::max_element(volumes.begin(), volumes.end());
 }
 
 bool sinkMuted(const QString& sink) {

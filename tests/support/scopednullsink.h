@@ -8,6 +8,7 @@ namespace testsupport {
 // the previous default sink is restored and the module unloaded afterwards. Playing and
 // recording its monitor in that same format passes samples through unchanged. The sink never
 // rewinds, so its monitor shows every sample that was played, as a sound card would sound it.
+// On PipeWire the graph runs at the sink's rate meanwhile.
 class ScopedNullSink {
 public:
     ScopedNullSink(const QString& name, int rate, const QString& format = "s16le");
