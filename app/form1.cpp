@@ -13,7 +13,6 @@
 #include "forms/frame.h"
 #include "forms/image.h"
 #include "forms/label.h"
-#include "forms/latebinding.h"
 #include "forms/textbox.h"
 #include "knob/knob.h"
 #include "mixer/clsvolume.h"
@@ -239,16 +238,16 @@ clsVolume& Form1::volume() {
 void Form1::Form_Paint() {
     clsVolume& mixer = volume();
     const std::int32_t level = mixer.VolumeLevel();
-    forms::callMethod(sldMain, "SetVal", forms::roundToInt32(double(level) / kLevelsPerPercent));
+    sldMain->SetVal(forms::roundToInt32(double(level) / kLevelsPerPercent));
     const bool muted = mixer.VolumeMute();
     chkVolMute->setValue(muted ? 1 : 0);
 }
 
 void Form1::sldMain_Changed() {
     clsVolume& mixer = volume();
-    const std::int32_t percent = forms::callIntegerMethod(sldMain, "KnobValue");
+    const std::int32_t percent = sldMain->KnobValue();
     mixer.VolumeLevel(forms::checkedMul(percent, kLevelsPerPercent));
-    lblVolume->setText(QString::number(forms::callIntegerMethod(sldMain, "KnobValue")) + '%');
+    lblVolume->setText(QString::number(sldMain->KnobValue()) + '%');
 }
 
 void Form1::chkVolMute_Click() {
