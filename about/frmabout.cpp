@@ -9,6 +9,7 @@
 #include "about/pictures.h"
 #include "forms/commandbutton.h"
 #include "forms/eventlabel.h"
+#include "forms/fatalerror.h"
 #include "forms/fonts.h"
 #include "forms/image.h"
 #include "forms/label.h"
@@ -116,7 +117,7 @@ frmAbout::frmAbout() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kBlinkMs);
-    connect(Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
+    forms::connectHandler(Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
     Timer1->start();
 }
 
@@ -209,10 +210,11 @@ void frmAbout::connectHandlers() {
     connect(Label1, &forms::EventLabel::mouseMoved, this, [this] { highlightLink(Label1); });
     connect(Label5, &forms::EventLabel::mouseMoved, this, [this] { highlightLink(Label5); });
     connect(Label9, &forms::EventLabel::mouseMoved, this, [this] { highlightLink(Label9); });
-    connect(Label1, &forms::EventLabel::clicked, this, &frmAbout::Label1_Click);
-    connect(Label5, &forms::EventLabel::clicked, this, &frmAbout::Label5_Click);
-    connect(Label9, &forms::EventLabel::clicked, this, &frmAbout::Label9_Click);
-    connect(cmdExit, &QPushButton::clicked, this, &frmAbout::cmdExit_Click);
+    using forms::connectHandler;
+    connectHandler(Label1, &forms::EventLabel::clicked, this, &frmAbout::Label1_Click);
+    connectHandler(Label5, &forms::EventLabel::clicked, this, &frmAbout::Label5_Click);
+    connectHandler(Label9, &forms::EventLabel::clicked, this, &frmAbout::Label9_Click);
+    connectHandler(cmdExit, &QPushButton::clicked, this, &frmAbout::cmdExit_Click);
 }
 
 void frmAbout::highlightLink(forms::EventLabel* current) {

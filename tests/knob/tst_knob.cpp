@@ -5,6 +5,7 @@
 
 #include <limits>
 
+#include "forms/fatalerror.h"
 #include "forms/picturebox.h"
 #include "forms/runtimeerror.h"
 #include "knob/knob.h"
@@ -251,6 +252,13 @@ private slots:
         knob->SetMode(2);
         QCOMPARE(value->maximumValue().toInt(), 1000);
         value->setCurrentValue(500);
+        QCOMPARE(knob->KnobValue(), 500);
+
+        QList<int> fatalErrors;
+        forms::setFatalErrorReporter([&](int number, const QString&) { fatalErrors << number; });
+        value->setCurrentValue(std::numeric_limits<int>::min());
+        forms::setFatalErrorReporter(nullptr);
+        QCOMPARE(fatalErrors, QList<int>{6});
         QCOMPARE(knob->KnobValue(), 500);
     }
 
