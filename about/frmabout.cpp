@@ -16,6 +16,7 @@
 #include "forms/line.h"
 #include "platform/shell.h"
 #include "sounds/pictures.h"
+#include "sounds/versioninfo.h"
 
 const QString frmAbout::kEmailAddress = QStringLiteral("quorvane@example.org");
 const QString frmAbout::kWebAddress = QStringLiteral("http://www.example.org/quorvane");
@@ -138,8 +139,8 @@ void frmAbout::createPictures() {
 
     Label6 = label(this, "Label6", QString(), defaultFont(), 1320, 720, 1215, 255);
 
-    lbAppVersion[0] = label(this, "lbAppVersion_0", QStringLiteral("Version 1.1.0"), tahoma(),
-                            2760, 720, 960, 195);
+    const QString version = QStringLiteral("Version ") + QLatin1String(sounds::kProgramVersion);
+    lbAppVersion[0] = label(this, "lbAppVersion_0", version, tahoma(), 2760, 720, 960, 195);
     lbAppVersion[0]->setAutoSize(true);
     lbAppVersion[0]->setVisible(false);
 

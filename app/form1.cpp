@@ -19,6 +19,7 @@
 #include "module1.h"
 #include "sounds/cliptable.h"
 #include "sounds/pictures.h"
+#include "sounds/versioninfo.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ void fillOwnBackgrounds(QWidget* window) {
 
 Form1::Form1(QWidget* parent) : forms::Form(parent) {
     setObjectName(QStringLiteral("Form1"));
-    setCaption(QStringLiteral("Quorvane  (version 1.1.0)"));
+    setCaption(QStringLiteral("Quorvane  (version %1)").arg(QLatin1String(sounds::kProgramVersion)));
     setClientSizeTwips(6345, 6645);
     setFont(forms::msSansSerif(kTextPoints));
     setWindowIcon(sounds::programIcon());
