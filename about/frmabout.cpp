@@ -9,12 +9,14 @@
 #include "about/pictures.h"
 #include "forms/commandbutton.h"
 #include "forms/eventlabel.h"
+#include "forms/fatalerror.h"
 #include "forms/fonts.h"
 #include "forms/image.h"
 #include "forms/label.h"
 #include "forms/line.h"
 #include "platform/shell.h"
 #include "sounds/pictures.h"
+#include "sounds/versioninfo.h"
 
 const QString frmAbout::kEmailAddress = QStringLiteral("quorvane@example.org");
 const QString frmAbout::kWebAddress = QStringLiteral("http://www.example.org/quorvane");
@@ -116,7 +118,7 @@ frmAbout::frmAbout() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kBlinkMs);
-    connect(Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
+    forms::connectHandler(Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
     Timer1->start();
 }
 
@@ -137,8 +139,8 @@ void frmAbout::createPictures() {
 
     Label6 = label(this, "Label6", QString(), defaultFont(), 1320, 720, 1215, 255);
 
-    lbAppVersion[0] = label(this, "lbAppVersion_0", QStringLiteral("Version 1.1.0"), tahoma(),
-                            2760, 720, 960, 195);
+    const QString version = QStringLiteral("Version ") + QLatin1String(sounds::kProgramVersion);
+    lbAppVersion[0] = label(this, "lbAppVersion_0", version, tahoma(), 2760, 720, 960, 195);
     lbAppVersion[0]->setAutoSize(true);
     lbAppVersion[0]->setVisible(false);
 
@@ -209,10 +211,11 @@ void frmAbout::connectHandlers() {
     connect(Label1, &forms::EventLabel::mouseMoved, this, [this] { highlightLink(Label1); });
     connect(Label5, &forms::EventLabel::mouseMoved, this, [this] { highlightLink(Label5); });
     connect(Label9, &forms::EventLabel::mouseMoved, this, [this] { highlightLink(Label9); });
-    connect(Label1, &forms::EventLabel::clicked, this, &frmAbout::Label1_Click);
-    connect(Label5, &forms::EventLabel::clicked, this, &frmAbout::Label5_Click);
-    connect(Label9, &forms::EventLabel::clicked, this, &frmAbout::Label9_Click);
-    connect(cmdExit, &QPushButton::clicked, this, &frmAbout::cmdExit_Click);
+    using forms::connectHandler;
+    connectHandler(Label1, &forms::EventLabel::clicked, this, &frmAbout::Label1_Click);
+    connectHandler(Label5, &forms::EventLabel::clicked, this, &frmAbout::Label5_Click);
+    connectHandler(Label9, &forms::EventLabel::clicked, this, &frmAbout::Label9_Click);
+    connectHandler(cmdExit, &QPushButton::clicked, this, &frmAbout::cmdExit_Click);
 }
 
 void frmAbout::highlightLink(forms::EventLabel* current) {

@@ -69,7 +69,7 @@ public:
     forms::Line* Line2;
     QTimer* Timer1;
 
-public slots:
+    // The blink step: the version line shows the next of the two texts.
     void Timer1_Timer();
 
 protected:

@@ -14,7 +14,6 @@
 #include "forms/frame.h"
 #include "forms/image.h"
 #include "forms/label.h"
-#include "forms/latebinding.h"
 #include "forms/textbox.h"
 #include "knob/knob.h"
 #include "mixer/clsvolume.h"
@@ -22,6 +21,7 @@
 #include "platform/mixerdevice.h"
 #include "sounds/cliptable.h"
 #include "sounds/pictures.h"
+#include "sounds/versioninfo.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ void fillOwnBackgrounds(QWidget* window) {
 
 Form1::Form1(QWidget* parent) : forms::Form(parent) {
     setObjectName(QStringLiteral("Form1"));
-    setCaption(QStringLiteral("Quorvane  (version 1.1.0)"));
+    setCaption(QStringLiteral("Quorvane  (version %1)").arg(QLatin1String(sounds::kProgramVersion)));
     setClientSizeTwips(6345, 6645);
     setFont(forms::msSansSerif(kTextPoints));
     setWindowIcon(sounds::programIcon());
@@ -243,17 +243,17 @@ clsVolume& Form1::volume() {
 void Form1::Form_Paint() {
     clsVolume& mixer = volume();
     const std::int32_t level = mixer.VolumeLevel();
-    forms::callMethod(sldMain, "SetVal", forms::roundToInt32(double(level) / kLevelsPerPercent));
+    sldMain->SetVal(forms::roundToInt32(double(level) / kLevelsPerPercent));
     const bool muted = mixer.VolumeMute();
     chkVolMute->setValue(muted ? 1 : 0);
 }
 
 void Form1::sldMain_Changed() {
     clsVolume& mixer = volume();
-    const std::int32_t percent = forms::callIntegerMethod(sldMain, "KnobValue");
+    const std::int32_t percent = sldMain->KnobValue();
     const std::int32_t level = forms::checkedMul(percent, kLevelsPerPercent);
     if (!followingMixer_) mixer.VolumeLevel(level);
-    lblVolume->setText(QString::number(forms::callIntegerMethod(sldMain, "KnobValue")) + '%');
+    lblVolume->setText(QString::number(sldMain->KnobValue()) + '%');
 }
 
 void Form1::chkVolMute_Click() {

@@ -1,60 +1,11 @@
-// Starts the program's main window exactly as the program does and reports, on standard
-// output, the steady-clock time of its first paint (nanoseconds) and its resident memory
-// once shown (kilobytes), then ends at once.
-#include <QApplication>
-#include <QEvent>
-#include <QFile>
-#include <QTimer>
-
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-
+// Starts the program's main window exactly as the program does, timed by the window probe.
 #include "app/form1.h"
 #include "forms/application.h"
-
-namespace {
-
-long residentKilobytes() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-class FirstPaint : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !seen_) {
-            seen_ = true;
-            // The window reaches the screen once this paint and its flush are done.
-            QTimer::singleShot(0, [] {
-                const auto now = std::chrono::steady_clock::now().time_since_epoch();
-                std::printf("first_paint_ns %lld\n",
-                            static_cast<long long>(std::chrono::nanoseconds(now).count()));
-                QTimer::singleShot(100, [] {
-                    std::printf("rss_kb %ld\n", residentKilobytes());
-                    std::fflush(stdout);
-                    std::_Exit(0);
-                });
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    bool seen_ = false;
-};
-
-}  // namespace
+#include "windowprobe.h"
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    forms::initApplication();
-    Form1 form;
-    FirstPaint watch;
-    form.installEventFilter(&watch);
-    form.show();
-    return application.exec();
+    return bench::runWindowProbe(argc, argv, [] {
+        forms::initApplication();
+        return std::make_unique<Form1>();
+    });
 }

@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QStyleFactory>
 
 #include "fonts.h"
@@ -18,6 +19,17 @@ bool styleChosenByUser() {
     return false;
 }
 
+// A window looks the same whether it is active or not, so that an activation change repaints
+// nothing: the inactive colours are the active ones, whatever the desktop's theme says.
+void useActiveColoursWhenInactive() {
+    QPalette palette = QApplication::palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto colourRole = QPalette::ColorRole(role);
+        palette.setBrush(QPalette::Inactive, colourRole, palette.brush(QPalette::Active, colourRole));
+    }
+    QApplication::setPalette(palette);
+}
+
 }  // namespace
 
 QString applicationTitle() { return QStringLiteral("Quorvane"); }
@@ -30,6 +42,7 @@ void initApplication() {
         if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows")))
             QApplication::setStyle(classic);
     }
+    useActiveColoursWhenInactive();
     registerFonts();
     QApplication::setFont(msSansSerif(8.25));
 }

@@ -1,10 +1,9 @@
 #include "fatalerror.h"
 
-#include <QMessageBox>
-
 #include <cstdlib>
 
 #include "forms/application.h"
+#include "forms/messagebox.h"
 
 namespace forms {
 
@@ -13,9 +12,7 @@ namespace {
 constexpr int kFatalExitCode = 1;
 
 void showFatalErrorAndEnd(int number, const QString& description) {
-    QMessageBox box(QMessageBox::Critical, applicationTitle(), fatalErrorText(number, description),
-                    QMessageBox::Ok);
-    box.exec();
+    showCriticalMessage(applicationTitle(), fatalErrorText(number, description));
     std::_Exit(kFatalExitCode);
 }
 

@@ -73,10 +73,31 @@ void Form::showEvent(QShowEvent* event) {
     if (first != order.end()) (*first)->setFocus(Qt::TabFocusReason);
 }
 
+bool Form::event(QEvent* event) {
+    if (event->type() == QEvent::Paint) ++paints_;
+    return QWidget::event(event);
+}
+
 bool Form::eventFilter(QObject* watched, QEvent* event) {
     if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
-        update();
+        repaintAfterExpose();
     return QWidget::eventFilter(watched, event);
+}
+
+// Qt paints an exposed window itself only when its saved picture is out of date, as at the
+// first show; otherwise it shows that picture again. The exposes that arrive together (on X11
+// the first show brings two) are handled first; then the window is painted anew unless Qt
+// painted it meanwhile.
+void Form::repaintAfterExpose() {
+    if (exposeCheckPending_) return;
+    exposeCheckPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, paintsBefore = paints_] {
+            exposeCheckPending_ = false;
+            if (paints_ == paintsBefore) update();
+        },
+        Qt::QueuedConnection);
 }
 
 void Form::closeEvent(QCloseEvent* event) {

@@ -13,7 +13,7 @@ namespace forms {
 // with the lowest index gets the focus. A close request from any source goes to
 // queryUnload(), which may end the process before the request returns. Each time the desktop
 // exposes the window (first show, uncovered, restored) its surface is painted anew, so its
-// paint handler runs, rather than the toolkit's saved picture being shown again.
+// paint handler runs once, rather than the toolkit's saved picture being shown again.
 class Form : public QWidget {
     Q_OBJECT
 
@@ -33,13 +33,17 @@ protected:
     virtual void queryUnload() {}
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void centreOnScreen();
+    void repaintAfterExpose();
 
     bool shown_ = false;
     bool centred_ = false;
+    int paints_ = 0;
+    bool exposeCheckPending_ = false;
 };
 
 // Places a control in its container's client area, in twips from the container's top left.

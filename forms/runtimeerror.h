@@ -22,13 +22,8 @@ constexpr int kErrOverflow = 6;
 constexpr int kErrOutOfMemory = 7;
 constexpr int kErrSubscriptOutOfRange = 9;
 constexpr int kErrInternal = 51;
-constexpr int kErrNoSuchMember = 438;
 
 inline RuntimeError overflowError() { return RuntimeError(kErrOverflow, "Overflow"); }
-
-inline RuntimeError noSuchMemberError() {
-    return RuntimeError(kErrNoSuchMember, "Object doesn't support this property or method");
-}
 
 inline RuntimeError subscriptOutOfRangeError() {
     return RuntimeError(kErrSubscriptOutOfRange, "Subscript out of range");

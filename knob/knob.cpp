@@ -35,9 +35,6 @@ Knob::Knob(QWidget* parent) : QWidget(parent), Knob1(new forms::PictureBox(this)
     Knob1->setFocusPolicy(Qt::NoFocus);
     connect(Knob1, &forms::PictureBox::mouseMoved, this, &Knob::Knob1_MouseMove);
 
-    mode = 1;
-    sizeIndex = 0;
-    step = 1;
     knobGeometry().BuildTable();
     redraw();
 }
@@ -136,16 +133,16 @@ void Knob::focusOutEvent(QFocusEvent* event) {
     Knob1->setFocusMark(false);
 }
 
-void Knob::SetBackColor(const int& color) {
+void Knob::SetBackColor(int color) {
     Knob1->setBackColor(forms::fromBgr(std::uint32_t(color)));
     redraw();
 }
 
-void Knob::SetMode(const int& NewMode) { mode = NewMode; }
+void Knob::SetMode(int NewMode) { mode = NewMode; }
 
-void Knob::SetStep(const int& NewStep) { step = NewStep; }
+void Knob::SetStep(int NewStep) { step = NewStep; }
 
-void Knob::SetVal(const int& NewVal) {
+void Knob::SetVal(int NewVal) {
     knobGeometry().SetValue(mode, NewVal);
     redraw();
     raiseChanged();

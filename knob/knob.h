@@ -12,8 +12,8 @@ class PictureBox;
 }
 
 // A rotary knob: a face on the child surface Knob1 that a circular left-button drag turns one
-// step per mouse move. The host sets and reads the value through the invokable methods and
-// hears of every change through Changed(), raised synchronously. With the focus, the arrow
+// step per mouse move. The host sets and reads the value through the public methods and hears
+// of every change through Changed(), raised synchronously. With the focus, the arrow
 // keys, Page Up, Page Down and the wheel turn it as a drag step does.
 class Knob : public QWidget {
     Q_OBJECT
@@ -22,11 +22,13 @@ public:
     explicit Knob(QWidget* parent = nullptr);
     ~Knob() override;
 
-    Q_INVOKABLE void SetBackColor(const int& color);
-    Q_INVOKABLE void SetMode(const int& NewMode);
-    Q_INVOKABLE void SetStep(const int& NewStep);
-    Q_INVOKABLE void SetVal(const int& NewVal);
-    Q_INVOKABLE int KnobValue();
+    void SetBackColor(int color);
+    void SetMode(int NewMode);
+    void SetStep(int NewStep);
+    // Throws the overflow error, before it redraws or raises Changed, when NewVal is too large
+    // to convert.
+    void SetVal(int NewVal);
+    int KnobValue();
 
     forms::PictureBox* surface() const { return Knob1; }
     CLSKNOB& knobGeometry();

@@ -2,6 +2,7 @@
 
 #include <QAccessibleWidget>
 
+#include "forms/fatalerror.h"
 #include "knob/knob.h"
 
 namespace {
@@ -21,7 +22,11 @@ public:
     }
 
     QVariant currentValue() const override { return knob()->KnobValue(); }
-    void setCurrentValue(const QVariant& value) override { knob()->SetVal(value.toInt()); }
+    // An assistive tool's request is an event of its own: an error that SetVal raises takes
+    // the fatal error path, as in every other handler.
+    void setCurrentValue(const QVariant& value) override {
+        forms::runEventHandler([&] { knob()->SetVal(value.toInt()); });
+    }
     QVariant maximumValue() const override { return knob()->maximumValue(); }
     QVariant minimumValue() const override { return 0; }
     QVariant minimumStepSize() const override { return 1; }

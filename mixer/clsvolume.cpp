@@ -2,25 +2,37 @@
 
 #include <limits>
 
-#include "errorbox.h"
+#include "forms/application.h"
+#include "forms/messagebox.h"
 
 using namespace platform;
 
 namespace {
+
+void showErrorBox(const std::string& text, const std::string& title) {
+    forms::showCriticalMessage(QString::fromStdString(title), QString::fromStdString(text));
+}
+
 clsVolume::ErrorBox& errorBox() {
-    static clsVolume::ErrorBox box = &mixer::showCriticalMessage;
+    static clsVolume::ErrorBox box = showErrorBox;
     return box;
 }
+
+// The magnitude of a reading; the most negative one has none in range and reads as the largest.
+std::int32_t magnitude(std::int32_t value) {
+    if (value == std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::max();
+    return value < 0 ? -value : value;
+}
+
 }  // namespace
 
-const char* const clsVolume::kErrorTitle = "Quorvane - Mixercontrol Fehler";
-
 void clsVolume::setErrorBox(ErrorBox box) {
-    errorBox() = box ? std::move(box) : ErrorBox(&mixer::showCriticalMessage);
+    errorBox() = box ? std::move(box) : ErrorBox(showErrorBox);
 }
 
 clsVolume::clsVolume() : mixer_(mixerDevice()), waveIn_(waveInDevice()) {
-    lastResult = static_cast<std::int32_t>(mixer_.mixerOpen(&mixerHandle, 0));
+    lastResult = mixer_.mixerOpen(&mixerHandle, 0);
 
     const HMIXER h = mixerHandle;
     constexpr auto speakers = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
@@ -34,9 +46,6 @@ clsVolume::clsVolume() : mixer_(mixerDevice()), waveIn_(waveInDevice()) {
     FindMixerControl(h, speakers, MIXERCONTROL_CONTROLTYPE_TREBLE, speakerTreble);
     FindMixerControl(h, wave, MIXERCONTROL_CONTROLTYPE_TREBLE, waveTreble);
 
-    meterBuffer = std::make_unique<std::int32_t>(0);
-    meterDetails.cChannels = 1;
-
     if (!FindMixerControl(h, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
                           MIXERCONTROL_CONTROLTYPE_PEAKMETER, inputPeakMeter))
         FindMixerControl(h, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE,
@@ -47,7 +56,6 @@ clsVolume::clsVolume() : mixer_(mixerDevice()), waveIn_(waveInDevice()) {
 clsVolume::~clsVolume() {
     mixer_.mixerClose(mixerHandle);
     if (isRecording) StopInputMeter();
-    meterBuffer.reset();
 }
 
 bool clsVolume::FindMixerControl(HMIXER hmixer, std::uint32_t componentType,
@@ -63,18 +71,14 @@ bool clsVolume::FindMixerControl(HMIXER hmixer, std::uint32_t componentType,
 }
 
 std::int32_t clsVolume::GetControlValue(const MixerControl& control) {
-    std::int32_t value = 0;
     std::int32_t read = 0;
-    lastResult = static_cast<std::int32_t>(
-        mixer_.mixerGetControlDetailsA(mixerHandle, control.dwControlID, &read));
-    if (lastResult == static_cast<std::int32_t>(MMSYSERR_NOERROR)) value = read;
-    return value;
+    lastResult = mixer_.mixerGetControlDetailsA(mixerHandle, control.dwControlID, &read);
+    return lastResult == MMSYSERR_NOERROR ? read : 0;
 }
 
 bool clsVolume::SetControlValue(const MixerControl& control, std::int32_t value) {
-    lastResult = static_cast<std::int32_t>(
-        mixer_.mixerSetControlDetails(mixerHandle, control.dwControlID, value));
-    return lastResult == static_cast<std::int32_t>(MMSYSERR_NOERROR);
+    lastResult = mixer_.mixerSetControlDetails(mixerHandle, control.dwControlID, value);
+    return lastResult == MMSYSERR_NOERROR;
 }
 
 bool clsVolume::GetMuteSwitch(const MixerControl& control) { return GetControlValue(control) == 1; }
@@ -126,17 +130,9 @@ std::int32_t clsVolume::CurrentVolumeMeterInput() {
 
 std::int32_t clsVolume::ReadMeter(const MixerControl& meter) {
     RequeueDoneBuffers();
-    meterDetails.dwControlID = meter.dwControlID;
-    meterDetails.cMultipleItems = meter.cMultipleItems;
     std::int32_t read = 0;
-    lastResult = static_cast<std::int32_t>(
-        mixer_.mixerGetControlDetailsA(mixerHandle, meterDetails.dwControlID, &read));
-    if (lastResult == static_cast<std::int32_t>(MMSYSERR_NOERROR)) *meterBuffer = read;
-    meterValue = *meterBuffer;
-    if (meterValue < 0)
-        meterValue = meterValue == std::numeric_limits<std::int32_t>::min()
-                         ? std::numeric_limits<std::int32_t>::max()
-                         : -meterValue;
+    lastResult = mixer_.mixerGetControlDetailsA(mixerHandle, meter.dwControlID, &read);
+    if (lastResult == MMSYSERR_NOERROR) meterValue = magnitude(read);
     return meterValue;
 }
 
@@ -149,42 +145,38 @@ bool clsVolume::StartInputMeter() {
     recordFormat.wBitsPerSample = 8;
     recordFormat.nBlockAlign = recordFormat.wBitsPerSample / 8;
     recordFormat.nAvgBytesPerSec = recordFormat.nSamplesPerSec * recordFormat.nBlockAlign;
-    recordFormat.cbSize = 0;
     for (std::size_t i = 0; i < 2; ++i) {
         bufferHandles[i] = std::make_unique<Buffer>();
         WAVEHDR& h = bufferHeaders[i];
         h.lpData = bufferHandles[i]->data();
         h.dwBufferLength = kBufferBytes;
         h.dwBytesRecorded = 0;
-        h.dwUser = 0;
         h.dwFlags = 0;
-        h.dwLoops = 0;
     }
 
-    lastResult = static_cast<std::int32_t>(waveIn_.waveInOpen(&waveInHandle, 0, recordFormat));
-    if (lastResult != 0) {
-        ReportRecordingError(static_cast<MMRESULT>(lastResult));
+    lastResult = waveIn_.waveInOpen(&waveInHandle, 0, recordFormat);
+    if (lastResult != MMSYSERR_NOERROR) {
+        ReportRecordingError(lastResult);
         for (auto& b : bufferHandles) b.reset();
         return false;
     }
     for (WAVEHDR& h : bufferHeaders) {
-        lastResult = static_cast<std::int32_t>(waveIn_.waveInPrepareHeader(waveInHandle, &h));
-        if (lastResult != 0) ReportRecordingError(static_cast<MMRESULT>(lastResult));
+        lastResult = waveIn_.waveInPrepareHeader(waveInHandle, &h);
+        if (lastResult != MMSYSERR_NOERROR) ReportRecordingError(lastResult);
     }
     for (WAVEHDR& h : bufferHeaders) {
-        lastResult = static_cast<std::int32_t>(waveIn_.waveInAddBuffer(waveInHandle, &h));
-        if (lastResult != 0) ReportRecordingError(static_cast<MMRESULT>(lastResult));
+        lastResult = waveIn_.waveInAddBuffer(waveInHandle, &h);
+        if (lastResult != MMSYSERR_NOERROR) ReportRecordingError(lastResult);
     }
     isRecording = true;
-    lastResult = static_cast<std::int32_t>(waveIn_.waveInStart(waveInHandle));
+    lastResult = waveIn_.waveInStart(waveInHandle);
     return true;
 }
 
 void clsVolume::RequeueDoneBuffers() {
     if (!isRecording) return;
     for (WAVEHDR& h : bufferHeaders)
-        if (h.dwFlags & WHDR_DONE)
-            lastResult = static_cast<std::int32_t>(waveIn_.waveInAddBuffer(waveInHandle, &h));
+        if (h.dwFlags & WHDR_DONE) lastResult = waveIn_.waveInAddBuffer(waveInHandle, &h);
 }
 
 void clsVolume::StopInputMeter() {
@@ -201,6 +193,7 @@ void clsVolume::StopInputMeter() {
 
 void clsVolume::ReportRecordingError(MMRESULT code) {
     errorText.fill('\0');
-    waveIn_.waveInGetErrorTextA(code, errorText.data(), static_cast<std::uint32_t>(errorText.size()));
-    errorBox()(std::string(errorText.data()), kErrorTitle);
+    waveIn_.waveInGetErrorTextA(code, errorText.data(), WaveInDevice::kMaxErrorText);
+    const QString title = forms::applicationTitle() + QStringLiteral(" - Mixercontrol Fehler");
+    errorBox()(std::string(errorText.data()), title.toStdString());
 }

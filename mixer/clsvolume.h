@@ -60,18 +60,10 @@ public:
     // default is a modal message box; tests may put an observer in its place.
     using ErrorBox = std::function<void(const std::string& text, const std::string& title)>;
     static void setErrorBox(ErrorBox box);
-    static const char* const kErrorTitle;
 
 private:
     static constexpr std::size_t kBufferBytes = 8192;
     using Buffer = std::array<std::uint8_t, kBufferBytes>;
-
-    // The parts of a meter request that stay between reads.
-    struct MeterDetails {
-        std::uint32_t dwControlID = 0;
-        std::uint32_t cChannels = 0;
-        std::uint32_t cMultipleItems = 0;
-    };
 
     bool StartInputMeter();
     void StopInputMeter();
@@ -100,7 +92,7 @@ private:
     MixerControl waveBass;
     MixerControl speakerTreble;
     MixerControl waveTreble;
-    std::int32_t lastResult = 0;
+    platform::MMRESULT lastResult = platform::MMSYSERR_NOERROR;
     std::array<char, platform::WaveInDevice::kMaxErrorText> errorText{};
     platform::HWAVEIN waveInHandle = 0;
     platform::WAVEFORMATEX recordFormat;
@@ -109,7 +101,6 @@ private:
     bool isRecording = false;
     MixerControl inputPeakMeter;
     MixerControl outputPeakMeter;
+    // The magnitude of the last meter reading that succeeded.
     std::int32_t meterValue = 0;
-    std::unique_ptr<std::int32_t> meterBuffer;
-    MeterDetails meterDetails;
 };

@@ -40,9 +40,7 @@ struct WAVEHDR {
     std::uint8_t* lpData = nullptr;
     std::uint32_t dwBufferLength = 0;
     std::uint32_t dwBytesRecorded = 0;
-    std::uintptr_t dwUser = 0;
     std::atomic<std::uint32_t> dwFlags{0};
-    std::uint32_t dwLoops = 0;
 };
 
 // A recording back-end: open the first input device in a PCM format, prepare, queue, start,

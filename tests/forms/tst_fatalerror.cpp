@@ -3,22 +3,8 @@
 #include <stdexcept>
 
 #include "forms/fatalerror.h"
-#include "forms/latebinding.h"
 
-// What reaches the fatal error message when an error escapes an event handler, and the
-// late-bound calls whose errors travel that way.
-class Target : public QObject {
-    Q_OBJECT
-
-public:
-    Q_INVOKABLE void SetVal(const int& NewVal) {
-        if (NewVal < 0) throw forms::overflowError();
-        value = NewVal;
-    }
-    Q_INVOKABLE int KnobValue() { return value; }
-
-    int value = 0;
-};
+// What reaches the fatal error message when an error escapes an event handler.
 
 class TestFatalError : public QObject {
     Q_OBJECT
@@ -63,23 +49,6 @@ private slots:
         forms::runEventHandler([&] { ++runs; });
         QCOMPARE(runs, 1);
         QVERIFY(reported.isEmpty());
-    }
-
-    void lateBoundCallsReachTheMethods() {
-        Target target;
-        forms::callMethod(&target, "SetVal", 42);
-        QCOMPARE(forms::callIntegerMethod(&target, "KnobValue"), 42);
-    }
-
-    void lateBoundErrorsReachTheCaller() {
-        Target target;
-        forms::runEventHandler([&] { forms::callMethod(&target, "SetVal", -1); });
-        forms::runEventHandler([&] { forms::callMethod(&target, "NoSuchMethod", 1); });
-        forms::runEventHandler([&] { forms::callIntegerMethod(&target, "SetVal"); });
-        QCOMPARE(reported, (QList<QPair<int, QString>>{
-                               {6, "Overflow"},
-                               {438, "Object doesn't support this property or method"},
-                               {438, "Object doesn't support this property or method"}}));
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include <limits>
 
+#include "forms/fatalerror.h"
 #include "forms/picturebox.h"
 #include "forms/runtimeerror.h"
 #include "knob/knob.h"
@@ -145,11 +146,9 @@ private slots:
         QFETCH(int, value);
         int seen = -1;
         connect(knob.get(), &Knob::Changed, this, [&] { seen = knob->KnobValue(); });
-        QVERIFY(QMetaObject::invokeMethod(knob.get(), "SetVal", Q_ARG(int, value)));
+        knob->SetVal(value);
         QTEST(seen, "reads");
-        int read = -1;
-        QVERIFY(QMetaObject::invokeMethod(knob.get(), "KnobValue", Q_RETURN_ARG(int, read)));
-        QTEST(read, "reads");
+        QTEST(knob->KnobValue(), "reads");
         QCOMPARE(changed->count(), 1);
     }
 
@@ -163,15 +162,6 @@ private slots:
         }
         QCOMPARE(knob->KnobValue(), 30);
         QCOMPARE(changed->count(), 1);
-    }
-
-    void invokableOrder() {
-        const QMetaObject* meta = knob->metaObject();
-        QStringList names;
-        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
-            if (meta->method(i).methodType() == QMetaMethod::Method)
-                names << QString::fromLatin1(meta->method(i).name());
-        QCOMPARE(names, (QStringList{"SetBackColor", "SetMode", "SetStep", "SetVal", "KnobValue"}));
     }
 
     void modeAndStep() {
@@ -262,6 +252,13 @@ private slots:
         knob->SetMode(2);
         QCOMPARE(value->maximumValue().toInt(), 1000);
         value->setCurrentValue(500);
+        QCOMPARE(knob->KnobValue(), 500);
+
+        QList<int> fatalErrors;
+        forms::setFatalErrorReporter([&](int number, const QString&) { fatalErrors << number; });
+        value->setCurrentValue(std::numeric_limits<int>::min());
+        forms::setFatalErrorReporter(nullptr);
+        QCOMPARE(fatalErrors, QList<int>{6});
         QCOMPARE(knob->KnobValue(), 500);
     }
 
