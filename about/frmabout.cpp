@@ -1,7 +1,6 @@
 #include "frmabout.h"
 
 #include <QFrame>
-#include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
 
@@ -200,7 +199,6 @@ void frmAbout::createSeparatorsAndButton() {
     cmdExit = named(new forms::CommandButton(QStringLiteral("&Ok"), this), "cmdExit", tahoma());
     forms::place(cmdExit, 1920, 4320, 1275, 495);
     forms::setTabIndex(cmdExit, 1);
-    cmdExit->installEventFilter(this);
 
     Line2 = line(this, "Line2", -360, 5160, 5040, kWhite);
 }
@@ -247,16 +245,4 @@ void frmAbout::cmdExit_Click() { close(); }
 void frmAbout::queryUnload() {
     Timer1->stop();
     if (instance() == this) instance() = nullptr;
-}
-
-// The button is neither default nor cancel: Enter presses it only while it has the focus.
-bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == cmdExit && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            cmdExit->click();
-            return true;
-        }
-    }
-    return forms::Form::eventFilter(watched, event);
 }
