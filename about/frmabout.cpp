@@ -11,6 +11,7 @@
 #include "forms/fonts.h"
 #include "forms/image.h"
 #include "forms/label.h"
+#include "forms/launchcontext.h"
 #include "forms/line.h"
 #include "platform/shell.h"
 #include "sounds/pictures.h"
@@ -225,9 +226,12 @@ void frmAbout::mouseMoveEvent(QMouseEvent*) { Form_MouseMove(); }
 void frmAbout::Form_MouseMove() { highlightLink(nullptr); }
 
 void frmAbout::Label1_Click() {
-    const QByteArray mail = (QStringLiteral("mailto:") + kEmailAddress).toLocal8Bit();
-    platform::ShellExecuteA(std::uintptr_t(winId()), nullptr, mail.constData(), nullptr, "/",
-                            platform::SW_SHOWNORMAL);
+    const QString mail = QStringLiteral("mailto:") + kEmailAddress;
+    const platform::LaunchContext context = forms::announceLaunch(mail);
+    const int code = platform::ShellExecuteA(std::uintptr_t(winId()), nullptr,
+                                             mail.toLocal8Bit().constData(), nullptr, "/",
+                                             platform::SW_SHOWNORMAL, context);
+    if (code != platform::kShellSuccess) forms::cancelLaunch(context);
 }
 
 void frmAbout::Label5_Click() { mOpenURL::OpenWebAddress(kWebAddress); }

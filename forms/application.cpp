@@ -4,6 +4,7 @@
 #include <QStyleFactory>
 
 #include "fonts.h"
+#include "launchcontext.h"
 
 namespace forms {
 
@@ -32,6 +33,7 @@ void initApplication() {
     }
     registerFonts();
     QApplication::setFont(msSansSerif(8.25));
+    followUserInput();
 }
 
 }  // namespace forms
