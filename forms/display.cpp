@@ -15,13 +15,12 @@ namespace forms {
 
 namespace {
 
-// The value of a toolkit option ("-platform xcb", "--display :1"), or empty.
+// The value of a toolkit option given as "-name value" or "--name value", or empty.
 QByteArray option(int argc, char** argv, const char* name) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        const char* argument = argv[i];
-        if (argument[0] == '-' && argument[1] == '-') ++argument;
-        if (std::strcmp(argument + 1, name) == 0 && argument[0] == '-') return argv[i + 1];
-    }
+    const QByteArray single = QByteArray("-") + name;
+    const QByteArray dashed = '-' + single;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (single == argv[i] || dashed == argv[i]) return argv[i + 1];
     return {};
 }
 
