@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QInputEvent>
+#include <QPointer>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -108,7 +109,7 @@ void broadcast(xcb_connection_t* connection, const QByteArray& message) {
 }  // namespace
 
 void followUserInput() {
-    static InputTimeFilter* filter = nullptr;
+    static QPointer<InputTimeFilter> filter;
     if (filter || !qApp) return;
     filter = new InputTimeFilter(qApp);
     qApp->installEventFilter(filter);
