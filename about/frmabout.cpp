@@ -1,7 +1,6 @@
 #include "frmabout.h"
 
 #include <QFrame>
-#include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
 
@@ -13,6 +12,7 @@
 #include "forms/fonts.h"
 #include "forms/image.h"
 #include "forms/label.h"
+#include "forms/launchcontext.h"
 #include "forms/line.h"
 #include "platform/shell.h"
 #include "sounds/pictures.h"
@@ -202,7 +202,6 @@ void frmAbout::createSeparatorsAndButton() {
     cmdExit = named(new forms::CommandButton(QStringLiteral("&Ok"), this), "cmdExit", tahoma());
     forms::place(cmdExit, 1920, 4320, 1275, 495);
     forms::setTabIndex(cmdExit, 1);
-    cmdExit->installEventFilter(this);
 
     Line2 = line(this, "Line2", -360, 5160, 5040, kWhite);
 }
@@ -230,9 +229,12 @@ void frmAbout::mouseMoveEvent(QMouseEvent*) { Form_MouseMove(); }
 void frmAbout::Form_MouseMove() { highlightLink(nullptr); }
 
 void frmAbout::Label1_Click() {
-    const QByteArray mail = (QStringLiteral("mailto:") + kEmailAddress).toLocal8Bit();
-    platform::ShellExecuteA(std::uintptr_t(winId()), nullptr, mail.constData(), nullptr, "/",
-                            platform::SW_SHOWNORMAL);
+    const QString mail = QStringLiteral("mailto:") + kEmailAddress;
+    const platform::LaunchContext context = forms::announceLaunch(mail);
+    const int code = platform::ShellExecuteA(std::uintptr_t(winId()), nullptr,
+                                             mail.toLocal8Bit().constData(), nullptr, "/",
+                                             platform::SW_SHOWNORMAL, context);
+    if (code != platform::kShellSuccess) forms::cancelLaunch(context);
 }
 
 void frmAbout::Label5_Click() { mOpenURL::OpenWebAddress(kWebAddress); }
@@ -250,16 +252,4 @@ void frmAbout::cmdExit_Click() { close(); }
 void frmAbout::queryUnload() {
     Timer1->stop();
     if (instance() == this) instance() = nullptr;
-}
-
-// The button is neither default nor cancel: Enter presses it only while it has the focus.
-bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == cmdExit && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            cmdExit->click();
-            return true;
-        }
-    }
-    return forms::Form::eventFilter(watched, event);
 }

@@ -75,7 +75,6 @@ public:
 protected:
     void queryUnload() override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     frmAbout();

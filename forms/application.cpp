@@ -5,6 +5,7 @@
 #include <QStyleFactory>
 
 #include "fonts.h"
+#include "launchcontext.h"
 
 namespace forms {
 
@@ -45,6 +46,7 @@ void initApplication() {
     useActiveColoursWhenInactive();
     registerFonts();
     QApplication::setFont(msSansSerif(8.25));
+    followUserInput();
 }
 
 }  // namespace forms

@@ -1,5 +1,7 @@
 #include "commandbutton.h"
 
+#include <QKeyEvent>
+
 namespace forms {
 
 CommandButton::CommandButton(const QString& caption, QWidget* parent)
@@ -7,6 +9,14 @@ CommandButton::CommandButton(const QString& caption, QWidget* parent)
     setAutoDefault(false);
     setDefault(false);
     setFocusPolicy(Qt::StrongFocus);
+}
+
+void CommandButton::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 }  // namespace forms

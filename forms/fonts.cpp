@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
 
 #include <cmath>
 
@@ -40,17 +41,24 @@ QFont outline(const QString& family, int emPixels, bool bold) {
     return font;
 }
 
-// The bitmap strike when the font database offers it at that height; the database may hold
-// only some strikes of the face, and a strike of another height would make the text too small
-// or too large, so Tahoma, the face's outline relative, stands in at the same em size.
+// A bitmap face has strikes for screen pixels only: on a dense screen (device pixel ratio above
+// 1) its text would come out at the strike's size in device pixels, small and spread apart.
+bool denseScreen() { return qGuiApp && qGuiApp->devicePixelRatio() > 1; }
+
+// The bitmap strike when the screen's pixels are the layout's and the font database offers
+// the strike at that height. Elsewhere (a dense screen, or only some strikes of the face in the
+// database, where a strike of another height would make the text too small or too large)
+// Tahoma, the face's outline relative, stands in at the same em size.
 QFont sansSerif(int emPixels, bool bold) {
-    const int strike = sansSerifStrike(emPixels);
-    QFont font(kSansSerif);
-    font.setPixelSize(strike);
-    font.setBold(bold);
-    font.setStyleStrategy(QFont::PreferBitmap);
-    const QFontInfo info(font);
-    if (isFamily(font, kSansSerif) && info.pixelSize() == strike) return font;
+    if (!denseScreen()) {
+        const int strike = sansSerifStrike(emPixels);
+        QFont font(kSansSerif);
+        font.setPixelSize(strike);
+        font.setBold(bold);
+        font.setStyleStrategy(QFont::PreferBitmap);
+        const QFontInfo info(font);
+        if (isFamily(font, kSansSerif) && info.pixelSize() == strike) return font;
+    }
     return outline(kTahoma, emPixels, bold);
 }
 

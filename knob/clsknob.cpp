@@ -1,6 +1,7 @@
 #include "clsknob.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "forms/arithmetic.h"
 #include "forms/drawingsurface.h"
@@ -16,20 +17,8 @@ constexpr float kMinAngle = 45;
 constexpr float kMaxAngle = 315;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 
-// Degrees per value unit (D) and the intercept (K) of each mode.
-struct Scale {
-    double unit;
-    std::int32_t intercept;
-};
-
-bool scaleOf(std::int32_t mode, Scale& scale) {
-    switch (mode) {
-    case 0: scale = {27, 12}; return true;
-    case 1: scale = {2.7, 117}; return true;
-    case 2: scale = {0.27, 1167}; return true;
-    default: return false;
-    }
-}
+// Modes 0, 1 and 2. Mode 0's unit is whole: its products are 32-bit integer arithmetic.
+constexpr KnobScale kScales[] = {{27, 12, 10}, {2.7, 117, 100}, {0.27, 1167, 1000}};
 
 struct Radii {
     std::int32_t inner;
@@ -48,6 +37,10 @@ void isolated(Step&& step) {
 
 }  // namespace
 
+const KnobScale* knobScale(std::int32_t mode) {
+    return mode >= 0 && mode < std::int32_t(std::size(kScales)) ? &kScales[mode] : nullptr;
+}
+
 void CLSKNOB::BuildTable() {
     for (tableIndex = 0; tableIndex <= 359; ++tableIndex) {
         sinTable[tableIndex] = std::sin(tableIndex * kPi / 180);
@@ -57,27 +50,28 @@ void CLSKNOB::BuildTable() {
 }
 
 std::int32_t CLSKNOB::GetValue(const std::int32_t& mode) const {
-    Scale scale;
-    if (!scaleOf(mode, scale)) return 0;
-    const double x = double(angle) / scale.unit - scale.intercept;
+    const KnobScale* scale = knobScale(mode);
+    if (!scale) return 0;
+    const double x = double(angle) / scale->unit - scale->intercept;
     return roundToInt32(std::abs(x));
 }
 
 void CLSKNOB::SetValue(const std::int32_t& mode, const std::int32_t& val) {
-    Scale scale;
-    if (!scaleOf(mode, scale)) return;
-    const std::int32_t units = checkedSub(scale.intercept, val);
+    const KnobScale* scale = knobScale(mode);
+    if (!scale) return;
+    const std::int32_t units = checkedSub(scale->intercept, val);
     if (mode == 0)
-        angle = float(checkedMul(27, units));
+        angle = float(checkedMul(std::int32_t(scale->unit), units));
     else
-        angle = float(units * scale.unit);
+        angle = float(units * scale->unit);
 }
 
 void CLSKNOB::turn(std::int32_t Value, std::int32_t mode, std::int32_t step) {
     if (Value == lastValue) return;
-    Scale scale;
-    if (!scaleOf(mode, scale)) return;
-    const double stepAngle = mode == 0 ? double(checkedMul(step, 27)) : step * scale.unit;
+    const KnobScale* scale = knobScale(mode);
+    if (!scale) return;
+    const double stepAngle = mode == 0 ? double(checkedMul(step, std::int32_t(scale->unit)))
+                                       : step * scale->unit;
     angle = float(Value > lastValue ? angle - stepAngle : angle + stepAngle);
 }
 

@@ -7,6 +7,18 @@ namespace forms {
 class DrawingSurface;
 }
 
+// A mode's resolution: degrees per value unit, the intercept of the angle-to-value line and
+// the largest value the sweep reaches.
+struct KnobScale {
+    double unit;
+    std::int32_t intercept;
+    std::int32_t maximum;
+};
+
+// The scale of a mode (0: 0 to 10, 1: 0 to 100, 2: 0 to 1000), or null for a mode that
+// converts nothing.
+const KnobScale* knobScale(std::int32_t mode);
+
 // The geometry behind a knob: the pointer angle, the tables that turn an angle into a point on
 // the face, and the conversion between angle and value in three resolutions (mode 0: 0 to 10,
 // mode 1: 0 to 100, mode 2: 0 to 1000). Angles are degrees: 0 below the centre, 90 right,

@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 #include "forms/picturebox.h"
 #include "forms/twips.h"
 #include "knob/knobaccessible.h"
@@ -11,6 +13,8 @@
 namespace {
 
 constexpr std::uint32_t kMidGrey = 0x808080;
+constexpr int kPageSteps = 10;
+constexpr int kNotch = 120;
 
 std::int32_t sizeIndexForHeight(int twips) {
     if (twips <= 495) return 0;
@@ -85,41 +89,41 @@ void Knob::Knob1_MouseMove(int button, int, float X, float Y) {
     lastY = Y;
 }
 
-void Knob::turnBy(std::int32_t delta) {
-    dragCount += delta;
-    redraw();
+// Keys and the wheel set the value straight, a whole number of steps from the value shown and
+// within the mode's range. They leave the drag counter alone, so a fold never turns them.
+void Knob::stepBy(std::int64_t steps) { showValue(KnobValue() + steps * step); }
+
+void Knob::showValue(std::int64_t value) {
+    CLSKNOB& knob = knobGeometry();
+    knob.SetValue(mode, std::int32_t(std::clamp<std::int64_t>(value, 0, maximumValue())));
+    const std::int32_t unturned = knob.lastValue;
+    knob.drawKnob(*Knob1, unturned, mode, step, sizeIndex);
     raiseChanged();
-    fold();
 }
 
 void Knob::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_PageUp:
-        turnBy(1);
-        break;
+    case Qt::Key_Up: stepBy(1); break;
     case Qt::Key_Left:
-    case Qt::Key_Down:
-    case Qt::Key_PageDown:
-        turnBy(-1);
-        break;
-    default:
-        QWidget::keyPressEvent(event);
+    case Qt::Key_Down: stepBy(-1); break;
+    case Qt::Key_PageUp: stepBy(kPageSteps); break;
+    case Qt::Key_PageDown: stepBy(-kPageSteps); break;
+    case Qt::Key_Home: showValue(0); break;
+    case Qt::Key_End: showValue(maximumValue()); break;
+    default: QWidget::keyPressEvent(event);
     }
 }
 
-// One step per wheel notch (120 units); finer wheels gather until a notch is full.
+// One step per wheel notch (120 units); finer wheels gather until a notch is full. Turning the
+// wheel away from the hand raises the value whatever the desktop's natural-scrolling setting,
+// and a sideways wheel raises it to the right.
 void Knob::wheelEvent(QWheelEvent* event) {
-    wheelRemainder_ += event->angleDelta().y();
-    while (wheelRemainder_ >= 120) {
-        wheelRemainder_ -= 120;
-        turnBy(1);
-    }
-    while (wheelRemainder_ <= -120) {
-        wheelRemainder_ += 120;
-        turnBy(-1);
-    }
+    const QPoint delta = event->angleDelta();
+    const int away = delta.y() != 0 ? delta.y() : -delta.x();
+    wheelRemainder_ += event->inverted() ? -away : away;
+    for (; wheelRemainder_ >= kNotch; wheelRemainder_ -= kNotch) stepBy(1);
+    for (; wheelRemainder_ <= -kNotch; wheelRemainder_ += kNotch) stepBy(-1);
     event->accept();
 }
 
@@ -151,10 +155,6 @@ void Knob::SetVal(int NewVal) {
 int Knob::KnobValue() { return knobGeometry().GetValue(mode); }
 
 int Knob::maximumValue() const {
-    switch (mode) {
-    case 0: return 10;
-    case 1: return 100;
-    case 2: return 1000;
-    default: return 0;
-    }
+    const KnobScale* scale = knobScale(mode);
+    return scale ? scale->maximum : 0;
 }

@@ -13,8 +13,8 @@ class PictureBox;
 
 // A rotary knob: a face on the child surface Knob1 that a circular left-button drag turns one
 // step per mouse move. The host sets and reads the value through the public methods and hears
-// of every change through Changed(), raised synchronously. With the focus, the arrow
-// keys, Page Up, Page Down and the wheel turn it as a drag step does.
+// of every change through Changed(), raised synchronously. With the focus, the arrow keys and
+// the wheel move it one step, Page Up and Page Down ten, Home and End to its ends.
 class Knob : public QWidget {
     Q_OBJECT
 
@@ -50,7 +50,8 @@ protected:
 private:
     void Knob1_MouseMove(int button, int shift, float X, float Y);
     void redraw();
-    void turnBy(std::int32_t delta);
+    void stepBy(std::int64_t steps);
+    void showValue(std::int64_t value);
     void raiseChanged();
     void fold();
 

@@ -4,8 +4,11 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${QUORVANE_BUILD_DIR:-$root/build}
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpulse-dev libglib2.0-dev fonts-wine)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpulse-dev libglib2.0-dev libxcb1-dev
+  fonts-wine)
 display_packages=(xvfb xauth xdotool x11-utils imagemagick)
+# What the tests of the installed tree validate it with.
+install_check_packages=(desktop-file-utils appstream)
 # PipeWire's pieces install beside PulseAudio; pipewire-audio, which conflicts with it, is
 # never asked for.
 server_packages=(pipewire pipewire-pulse wireplumber dbus-daemon pulseaudio-utils)

@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTest>
@@ -55,8 +58,9 @@ private slots:
     void defaultBrowserIsTheHandlersFullPath();
     void filesInTheTemporaryDirectoryStayAsTheyWere_data();
     void filesInTheTemporaryDirectoryStayAsTheyWere();
-    void unusableTemporaryDirectoryStartsNothing_data();
-    void unusableTemporaryDirectoryStartsNothing();
+    void unusableTemporaryDirectoryGivesWayToTheSystems_data();
+    void unusableTemporaryDirectoryGivesWayToTheSystems();
+    void temporaryDirectoryOfAnyName();
     void noBrowserStartsNothing();
 
 private:
@@ -82,23 +86,23 @@ void TestMOpenURL::init() {
 }
 
 void TestMOpenURL::cutAtNul_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("cut");
-    QTest::newRow("no NUL") << "abc  " << "abc  ";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("starts with NUL") << QString::fromLatin1("\0abc", 4) << "";
-    QTest::newRow("first of several NULs") << QString::fromLatin1("ab\0c\0", 5) << "ab";
-    QTest::newRow("NUL last") << QString::fromLatin1("/tmp/\0", 6) << "/tmp/";
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("cut");
+    QTest::newRow("no NUL") << QByteArray("abc  ") << QByteArray("abc  ");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("starts with NUL") << QByteArray("\0abc", 4) << QByteArray();
+    QTest::newRow("first of several NULs") << QByteArray("ab\0c\0", 5) << QByteArray("ab");
+    QTest::newRow("NUL last") << QByteArray("/tmp/\0", 6) << QByteArray("/tmp/");
 }
 
 void TestMOpenURL::cutAtNul() {
-    QFETCH(QString, text);
-    QFETCH(QString, cut);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, cut);
     QCOMPARE(mOpenURL::CutAtNul(text), cut);
 }
 
 void TestMOpenURL::temporaryDirectoryEndsWithItsSeparator() {
-    QCOMPARE(mOpenURL::GetTempDirectory(), temporary_ + '/');
+    QCOMPARE(mOpenURL::GetTempDirectory(), temporary_.toLocal8Bit() + '/');
 }
 
 void TestMOpenURL::addressReachesTheBrowserSplitAtBlanks_data() {
@@ -125,9 +129,22 @@ void TestMOpenURL::addressReachesTheBrowserSplitAtBlanks() {
 void TestMOpenURL::defaultBrowserIsTheHandlersFullPath() {
     if (withoutBrowser()) QSKIP("this desktop has no browser");
     int code = 0;
-    QCOMPARE(mOpenURL::FindDefaultBrowser(code), browser_);
+    QCOMPARE(mOpenURL::FindDefaultBrowser(code), browser_.toLocal8Bit());
     QVERIFY(code > 32);
     QCOMPARE(names(listing(temporary_)), QString());
+}
+
+// A directory name that is no UTF-8 text is a name like any other.
+void TestMOpenURL::temporaryDirectoryOfAnyName() {
+    if (withoutBrowser()) QSKIP("this desktop has no browser");
+    const QByteArray tmpdir = temporary_.toLocal8Bit() + "/\xff\xfe latin-1 \xe9";
+    QCOMPARE(::mkdir(tmpdir.constData(), 0700), 0);
+    qputenv("TMPDIR", tmpdir);
+    const bool started = mOpenURL::OpenWebAddress("abc");
+    qputenv("TMPDIR", temporary_.toLocal8Bit());
+    QVERIFY(started);
+    QCOMPARE(desktop_.takeRecord("browser").mid(1), QStringList{"abc"});
+    QCOMPARE(::rmdir(tmpdir.constData()), 0);  // left empty
 }
 
 void TestMOpenURL::filesInTheTemporaryDirectoryStayAsTheyWere_data() {
@@ -159,24 +176,29 @@ void TestMOpenURL::filesInTheTemporaryDirectoryStayAsTheyWere() {
     QCOMPARE(precious.readAll(), QByteArray("keep me"));
 }
 
-void TestMOpenURL::unusableTemporaryDirectoryStartsNothing_data() {
+void TestMOpenURL::unusableTemporaryDirectoryGivesWayToTheSystems_data() {
     QTest::addColumn<QByteArray>("tmpdir");
     QTest::newRow("missing") << QDir(temporary_).filePath("gone").toLocal8Bit();
     QTest::newRow("a file") << QDir(desktop_.root()).filePath("records").toLocal8Bit() + "/../config/mimeapps.list";
     QTest::newRow("longer than its buffer") << temporary_.toLocal8Bit() + '/' + QByteArray(300, 'x');
+    QTest::newRow("relative") << QByteArray("temporary");
 }
 
-// No marker can be made: nothing starts, nothing is left behind, and in particular no
-// directory appears beside the program.
-void TestMOpenURL::unusableTemporaryDirectoryStartsNothing() {
+// The marker goes to the system's temporary directory instead; nothing is left behind there,
+// and in particular no directory appears beside the program.
+void TestMOpenURL::unusableTemporaryDirectoryGivesWayToTheSystems() {
+    if (withoutBrowser()) QSKIP("this desktop has no browser");
     QFETCH(QByteArray, tmpdir);
     const QStringList here = QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QStringList folders{"quorvane-*"};
+    const QStringList system = QDir("/tmp").entryList(folders, QDir::AllEntries);
     qputenv("TMPDIR", tmpdir);
     const bool started = mOpenURL::OpenWebAddress("abc");
     qputenv("TMPDIR", temporary_.toLocal8Bit());
-    QVERIFY(!started);
-    QVERIFY(!desktop_.hasRecord("browser"));
+    QVERIFY(started);
+    QCOMPARE(desktop_.takeRecord("browser").mid(1), QStringList{"abc"});
     QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), here);
+    QCOMPARE(QDir("/tmp").entryList(folders, QDir::AllEntries), system);
     QCOMPARE(names(listing(temporary_)), QString());
 }
 

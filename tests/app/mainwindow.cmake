@@ -1,6 +1,9 @@
 quorvane_add_test(tst_form1 SOURCES ${TEST_DIR}/tst_form1.cpp LIBS quorvane_app LABELS app)
+# The same window on a screen of twice the density: same layout, texts drawn at the scale.
+add_test(NAME tst_form1_hidpi COMMAND tst_form1)
+set_tests_properties(tst_form1_hidpi PROPERTIES TIMEOUT 120 LABELS app
+                     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2")
 # The real program on the test display, driven by xdotool and heard on the speakers' monitor.
-pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 quorvane_add_test(tst_program SOURCES ${TEST_DIR}/tst_program.cpp
   LIBS quorvane_sounds PkgConfig::XCB LABELS app sound e2e TIMEOUT 240)
 add_dependencies(tst_program quorvane)

@@ -269,6 +269,27 @@ private slots:
         QCOMPARE(form_->txtDisclaimer->verticalScrollBar()->maximum(), 0);
     }
 
+    // The dogs button's caption is as tall on the screen as its font says, at every device
+    // pixel ratio (this test runs at ratio 1 and 2).
+    void captionIsDrawnAtTheScreensScale() {
+        forms::CommandButton* button = form_->Command4;
+        const QImage picture = button->grab().toImage();
+        const qreal ratio = picture.devicePixelRatio();
+        const int edge = qCeil(4 * ratio);
+        int top = picture.height();
+        int bottom = -1;
+        for (int y = edge; y < picture.height() - edge; ++y)
+            for (int x = edge; x < picture.width() - edge; ++x)
+                if (qGray(picture.pixel(x, y)) < 100) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        const int ink = bottom - top + 1;
+        const int expected = QFontMetrics(button->font()).tightBoundingRect(button->text()).height();
+        QVERIFY2(qAbs(ink - expected * ratio) <= ratio,
+                 qPrintable(QString("ink %1 device px, font %2 px at ratio %3").arg(ink).arg(expected).arg(ratio)));
+    }
+
 private:
     testsupport::MemoryMixerDevice noMixer_;
     std::unique_ptr<Form1> form_;

@@ -26,9 +26,10 @@ class TestKnob : public QObject {
         QApplication::sendEvent(surface, &event);
     }
     void key(Qt::Key k) { QTest::keyClick(knob.get(), k); }
-    void wheel(int delta) {
+    void wheel(int delta, bool inverted = false) {
         QWheelEvent event(QPointF(10, 10), knob->mapToGlobal(QPointF(10, 10)), QPoint(),
-                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          inverted);
         QApplication::sendEvent(knob.get(), &event);
     }
 
@@ -204,10 +205,12 @@ private slots:
         QTest::addColumn<int>("reads");
         QTest::newRow("right") << int(Qt::Key_Right) << 51;
         QTest::newRow("up") << int(Qt::Key_Up) << 51;
-        QTest::newRow("page up") << int(Qt::Key_PageUp) << 51;
+        QTest::newRow("page up") << int(Qt::Key_PageUp) << 60;
         QTest::newRow("left") << int(Qt::Key_Left) << 49;
         QTest::newRow("down") << int(Qt::Key_Down) << 49;
-        QTest::newRow("page down") << int(Qt::Key_PageDown) << 49;
+        QTest::newRow("page down") << int(Qt::Key_PageDown) << 40;
+        QTest::newRow("home") << int(Qt::Key_Home) << 0;
+        QTest::newRow("end") << int(Qt::Key_End) << 100;
         QTest::newRow("other key") << int(Qt::Key_A) << 50;
     }
     void keys() {
@@ -228,13 +231,26 @@ private slots:
         QCOMPARE(knob->KnobValue(), 49);
         wheel(60);
         QCOMPARE(knob->KnobValue(), 50);
-        QCOMPARE(changed->count(), 5);
+        wheel(120, true);  // natural scrolling: the same turn of the wheel, its delta inverted
+        QCOMPARE(knob->KnobValue(), 49);
+        QCOMPARE(changed->count(), 6);
     }
 
-    void keysFoldLikeDrags() {
-        for (int i = 0; i < 101; ++i) key(Qt::Key_Right);
-        QCOMPARE(knob->dragCounter(), 50);
+    // After a drag fold the keys still step the way they say, and stop at the ends.
+    void keysStepStraightToTheEnds() {
+        for (int k = 0; k <= 101; ++k) move({1 + k * 0.1, 5});
         QCOMPARE(knob->KnobValue(), 100);
+        key(Qt::Key_Up);
+        QCOMPARE(knob->KnobValue(), 100);
+        for (int i = 0; i < 400; ++i) key(Qt::Key_Down);
+        QCOMPARE(knob->KnobValue(), 0);
+        QCOMPARE(knob->knobGeometry().angle, 315.0f);
+        key(Qt::Key_Up);
+        QCOMPARE(knob->KnobValue(), 1);
+        QCOMPARE(knob->dragCounter(), 50);
+        knob->SetMode(2);
+        key(Qt::Key_End);
+        QCOMPARE(knob->KnobValue(), 1000);
     }
 
     void accessible() {

@@ -49,10 +49,11 @@ private slots:
     void findExecutable_data();
     void findExecutable();
 
-    void createProcessSplitsTheCommandLineAtBlanks_data();
-    void createProcessSplitsTheCommandLineAtBlanks();
-    void createProcessFailsForAMissingProgram();
-    void createProcessPassesNoOtherDescriptors();
+    void launchHandsTheWordsAsTheEntrySays_data();
+    void launchHandsTheWordsAsTheEntrySays();
+    void launchFailsForAMissingProgram();
+    void launchPassesNoOtherDescriptors();
+    void launchPassesItsOwnContextOnly();
 
     void shellExecuteOpensTheSchemeHandlerInTheDirectory();
     void shellExecuteWithoutHandler_data();
@@ -64,19 +65,30 @@ private:
     QString htmlHandler_;
     QString pngHandler_;
     QString recorder_;
+    QString snap_;
+    QString flatpak_;
 };
 
 void TestShell::initTestCase() {
     htmlHandler_ = desktop_.addHandler("browser", "my programs", {"text/html"});
-    pngHandler_ = desktop_.addHandler("viewer", "bin", {"image/png"}, "viewer");
-    desktop_.addHandler("missing", "bin", {"application/pdf"}, "/nonexistent/missing");
+    pngHandler_ = desktop_.addHandler("viewer", "bin", {"image/png"}, "viewer %u");
+    desktop_.addHandler("missing", "bin", {"application/pdf"}, "/nonexistent/missing %u");
     desktop_.addHandler("mail", "my programs", {"x-scheme-handler/mailto"});
     recorder_ = desktop_.addHandler("recorder", "my programs", {"text/x-none"});
+    // Entries shaped as a snap's and a Flatpak's, and two with other field codes.
+    snap_ = desktop_.addHandler("snap", "snap/bin", {"image/gif"},
+                                "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/"
+                                "browser_browser.desktop {script} %u");
+    flatpak_ = desktop_.addHandler("flatpak", "flatpak bin", {"text/csv"},
+                                   "{script} run --branch=stable --arch=x86_64 --command=browser "
+                                   "--file-forwarding org.example.Browser @@u %U @@");
+    desktop_.addHandler("plain", "my programs", {}, "{script} --new-window");
+    desktop_.addHandler("codes", "my programs", {}, "{script} --name=%c %k 100%% %d %f");
     desktop_.useInThisProcess();
     qputenv("PATH", QDir(desktop_.root()).filePath("bin").toLocal8Bit() + ':' + qgetenv("PATH"));
     files_ = QDir(desktop_.root()).filePath("files");
     QDir().mkpath(files_);
-    for (const char* name : {"page.html", "picture.png", "paper.pdf", "notes.qvunknown"}) {
+    for (const char* name : {"page.html", "picture.png", "paper.pdf", "notes.qvunknown", "clip.gif", "sheet.csv"}) {
         QFile file(QDir(files_).filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -122,6 +134,8 @@ void TestShell::findExecutable_data() {
     QTest::newRow("directory without separator") << "page.html" << files_ << platform::kShellSuccess << htmlHandler_;
     QTest::newRow("absolute file") << inFiles + "page.html" << "/nonexistent" << platform::kShellSuccess << htmlHandler_;
     QTest::newRow("program found on PATH") << "picture.png" << inFiles << platform::kShellSuccess << bin;
+    QTest::newRow("snap-shaped entry: the program after env") << "clip.gif" << inFiles << platform::kShellSuccess << snap_;
+    QTest::newRow("Flatpak-shaped entry") << "sheet.csv" << inFiles << platform::kShellSuccess << flatpak_;
     QTest::newRow("program not on disk") << "paper.pdf" << inFiles << platform::SE_ERR_NOASSOC << "";
     QTest::newRow("no association") << "notes.qvunknown" << inFiles << platform::SE_ERR_NOASSOC << "";
     QTest::newRow("missing file") << "gone.html" << inFiles << platform::SE_ERR_FNF << "";
@@ -139,53 +153,70 @@ void TestShell::findExecutable() {
     QCOMPARE(found, program);
 }
 
-void TestShell::createProcessSplitsTheCommandLineAtBlanks_data() {
+void TestShell::launchHandsTheWordsAsTheEntrySays_data() {
+    QTest::addColumn<QString>("handler");
     QTest::addColumn<QString>("commandLine");
     QTest::addColumn<QString>("directory");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("one word") << " abc" << "" << QStringList{"abc"};
-    QTest::newRow("several blanks, no quoting") << "  a \"b c\"  d " << "" << QStringList{"a", "\"b", "c\"", "d"};
-    QTest::newRow("empty") << "" << "" << QStringList{};
-    QTest::newRow("in a directory") << " x" << "/" << QStringList{"x"};
+    QTest::newRow("one word") << "recorder" << " abc" << "" << QStringList{"abc"};
+    QTest::newRow("several blanks, no quoting") << "recorder" << "  a \"b c\"  d " << "" << QStringList{"a", "\"b", "c\"", "d"};
+    QTest::newRow("empty") << "recorder" << "" << "" << QStringList{};
+    QTest::newRow("in a directory") << "recorder" << " x" << "/" << QStringList{"x"};
+    QTest::newRow("snap-shaped entry") << "snap" << " http://a" << "" << QStringList{"http://a"};
+    QTest::newRow("Flatpak-shaped entry") << "flatpak" << " http://a" << ""
+        << QStringList{"run", "--branch=stable", "--arch=x86_64", "--command=browser",
+                       "--file-forwarding", "org.example.Browser", "@@u", "http://a", "@@"};
+    QTest::newRow("no field code") << "plain" << " http://a" << "" << QStringList{"--new-window", "http://a"};
+    QTest::newRow("other field codes") << "codes" << " http://a" << ""
+        << QStringList{"--name=codes", desktop_.entry("codes"), "100%", "http://a"};
 }
 
-// The program path holds a blank; it is the program, never part of the arguments.
-void TestShell::createProcessSplitsTheCommandLineAtBlanks() {
+// The recorder's path holds a blank; it is the program, never part of the arguments.
+void TestShell::launchHandsTheWordsAsTheEntrySays() {
+    QFETCH(QString, handler);
     QFETCH(QString, commandLine);
     QFETCH(QString, directory);
     QFETCH(QStringList, arguments);
     platform::ProcessInformation process;
-    QVERIFY(platform::CreateProcessA(recorder_.toLocal8Bit().constData(),
-                                     commandLine.toLocal8Bit().constData(),
-                                     directory.isEmpty() ? nullptr : directory.toLocal8Bit().constData(),
-                                     &process));
+    QVERIFY(platform::LaunchDesktopEntry(desktop_.entry(handler).toLocal8Bit().constData(),
+                                         commandLine.toLocal8Bit().constData(),
+                                         directory.isEmpty() ? nullptr : directory.toLocal8Bit().constData(),
+                                         {}, &process));
     QVERIFY(process.processId > 0);
     QVERIFY2(testsupport::hasNoChildren(), "the started program is the caller's child");
-    const QStringList record = desktop_.takeRecord("recorder");
+    const QStringList record = desktop_.takeRecord(handler);
     QVERIFY(!record.isEmpty());
     QCOMPARE(record.first(), directory.isEmpty() ? QDir::currentPath() : directory);
     QCOMPARE(record.mid(1), arguments);
 }
 
-void TestShell::createProcessFailsForAMissingProgram() {
+void TestShell::launchFailsForAMissingProgram() {
     platform::ProcessInformation process;
     process.processId = 77;
-    QVERIFY(!platform::CreateProcessA("/nonexistent/program", " a", nullptr, &process));
+    QVERIFY(!platform::LaunchDesktopEntry(desktop_.entry("missing").toLocal8Bit().constData(), " a",
+                                          nullptr, {}, &process));
     QCOMPARE(process.processId, 0L);
-    QVERIFY(!platform::CreateProcessA(recorder_.toLocal8Bit().constData(), " a", "/nonexistent", &process));
-    QVERIFY(!platform::CreateProcessA(nullptr, "", nullptr, &process));
+    QVERIFY(!platform::LaunchDesktopEntry(desktop_.entry("recorder").toLocal8Bit().constData(), " a",
+                                          "/nonexistent", {}, &process));
+    QVERIFY(!platform::LaunchDesktopEntry("/nonexistent/entry.desktop", " a", nullptr, {}, &process));
+    QVERIFY(!platform::LaunchDesktopEntry("", " a", nullptr, {}, &process));
     QVERIFY(testsupport::hasNoChildren());
     QVERIFY(!desktop_.hasRecord("recorder"));
 }
 
-void TestShell::createProcessPassesNoOtherDescriptors() {
+void TestShell::launchPassesNoOtherDescriptors() {
     const QString listing = QDir(desktop_.root()).filePath("descriptors");
     const QString script = desktop_.addScript("list descriptors", "ls /proc/$$/fd > \"$1.part\"; mv \"$1.part\" \"$1\"\n");
+    const QString entry = QDir(desktop_.root()).filePath("descriptors.desktop");
+    QFile entryFile(entry);
+    QVERIFY(entryFile.open(QIODevice::WriteOnly));
+    entryFile.write(("[Desktop Entry]\nType=Application\nName=list\nExec=\"" + script + "\" %f\n").toUtf8());
+    entryFile.close();
     const int open = ::open("/dev/null", O_RDONLY);  // inheritable
     QVERIFY(dup2(open, 200) == 200);
     ::close(open);
-    QVERIFY(platform::CreateProcessA(script.toLocal8Bit().constData(), (" " + listing).toLocal8Bit().constData(),
-                                     nullptr, nullptr));
+    QVERIFY(platform::LaunchDesktopEntry(entry.toLocal8Bit().constData(), (" " + listing).toLocal8Bit().constData(),
+                                         nullptr, {}, nullptr));
     ::close(200);
     QTRY_VERIFY(QFile::exists(listing));
     QFile file(listing);
@@ -193,6 +224,18 @@ void TestShell::createProcessPassesNoOtherDescriptors() {
     const QStringList descriptors = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
     QVERIFY2(!descriptors.contains("200"), qPrintable(descriptors.join(' ')));
     QVERIFY(descriptors.contains("0") && descriptors.contains("1") && descriptors.contains("2"));
+}
+
+// A startup id that this process was given is spent; only the launch's own goes on.
+void TestShell::launchPassesItsOwnContextOnly() {
+    const ScopedVariable spent("DESKTOP_STARTUP_ID", "spent_TIME1");
+    const QByteArray entry = desktop_.entry("recorder").toLocal8Bit();
+    QVERIFY(platform::LaunchDesktopEntry(entry.constData(), " a", nullptr, {"id_TIME5", "id_TIME5"}, nullptr));
+    QVERIFY(!desktop_.takeRecord("recorder").isEmpty());
+    QCOMPARE(desktop_.startupId("recorder"), QString("id_TIME5"));
+    QVERIFY(platform::LaunchDesktopEntry(entry.constData(), " a", nullptr, {}, nullptr));
+    QVERIFY(!desktop_.takeRecord("recorder").isEmpty());
+    QCOMPARE(desktop_.startupId("recorder"), QString());
 }
 
 void TestShell::shellExecuteOpensTheSchemeHandlerInTheDirectory() {

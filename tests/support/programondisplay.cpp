@@ -28,6 +28,10 @@ QRect windowGeometry(const QString& window) {
                  match.captured(4).toInt());
 }
 
+ProgramOnDisplay::ProgramOnDisplay(const QString& program)
+    : program_(program.isEmpty() ? qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane"
+                                 : program) {}
+
 ProgramOnDisplay::~ProgramOnDisplay() { stop(); }
 
 bool ProgramOnDisplay::start(QProcessEnvironment environment, const QString& workingDirectory,
@@ -36,7 +40,7 @@ bool ProgramOnDisplay::start(QProcessEnvironment environment, const QString& wor
     environment.insert("QT_QPA_PLATFORM", "xcb");
     process_.setProcessEnvironment(environment);
     if (!workingDirectory.isEmpty()) process_.setWorkingDirectory(workingDirectory);
-    process_.start(qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane", {});
+    process_.start(program_, {});
     if (process_.waitForStarted(5000)) {
         QDeadlineTimer deadline(10000);
         while (mainWindow_.isEmpty() && process_.state() == QProcess::Running &&

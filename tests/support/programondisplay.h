@@ -21,6 +21,8 @@ QRect windowGeometry(const QString& window);
 // program ends with this object if it is still running.
 class ProgramOnDisplay {
 public:
+    // The program of the build tree unless another is named.
+    explicit ProgramOnDisplay(const QString& program = {});
     ~ProgramOnDisplay();
 
     // Starts the program and waits up to ten seconds for its main window and then for its
@@ -35,6 +37,7 @@ public:
     QStringList windowsNamed(const QString& pattern);
 
 private:
+    QString program_;
     QProcess process_;
     QString mainWindow_;
 };

@@ -49,19 +49,25 @@ QProcessEnvironment RecordingDesktop::environment(const QProcessEnvironment& bas
 
 QString RecordingDesktop::addHandler(const QString& name, const QString& folder,
                                      const QStringList& types, const QString& exec) {
+    const QString record = quoted(recordPath(name));
     const QString script = addScript(
         QDir(folder).filePath(name),
-        QString("record=%1\n{ pwd; for argument in \"$@\"; do printf '%s\\n' \"$argument\"; done; } > \"$record.part\"\n"
-                "mv \"$record.part\" \"$record\"\n")
-            .arg(quoted(recordPath(name))));
-    const QString program = exec.isEmpty() ? '"' + script + '"' : exec;
-    writeFile(QDir(root_.path()).filePath("data/applications/" + name + ".desktop"),
-              QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2 %u\nMimeType=%3;\n")
-                  .arg(name, program, types.join(';'))
-                  .toUtf8());
+        QString("{ pwd; for argument in \"$@\"; do printf '%s\\n' \"$argument\"; done; } > %1.part\n"
+                "printf '%s' \"$DESKTOP_STARTUP_ID\" > %1.startup\n"
+                "mv %1.part %1\n")
+            .arg(record));
+    QString command = exec.isEmpty() ? QString("{script} %u") : exec;
+    command.replace("{script}", '"' + script + '"');
+    writeFile(entry(name), QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\nMimeType=%3;\n")
+                               .arg(name, command, types.join(';'))
+                               .toUtf8());
     for (const QString& type : types) defaults_.append(type + '=' + name + ".desktop");
     writeDefaults();
     return script;
+}
+
+QString RecordingDesktop::entry(const QString& name) const {
+    return QDir(root_.path()).filePath("data/applications/" + name + ".desktop");
 }
 
 QString RecordingDesktop::addScript(const QString& name, const QString& body) {
@@ -83,6 +89,11 @@ QStringList RecordingDesktop::takeRecord(const QString& name, int timeoutMs) {
 }
 
 bool RecordingDesktop::hasRecord(const QString& name) const { return QFile::exists(recordPath(name)); }
+
+QString RecordingDesktop::startupId(const QString& name) const {
+    QFile file(recordPath(name) + ".startup");
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 
 QString RecordingDesktop::recordPath(const QString& name) const {
     return QDir(root_.path()).filePath("records/" + name);

@@ -10,7 +10,8 @@ namespace testsupport {
 // A desktop of a test's own: private XDG data, config and system folders (the system's MIME
 // database linked in) in which recording scripts are the default handlers for chosen MIME
 // types and URI schemes. Each time a script runs it writes a record: its working directory on
-// the first line, then its arguments, one a line.
+// the first line, then its arguments, one a line; and it keeps the startup-notification id it
+// was given.
 class RecordingDesktop {
 public:
     RecordingDesktop();
@@ -23,10 +24,12 @@ public:
 
     // Installs a recording script `name` in `folder` (made below the desktop's root; it may
     // hold blanks) as the default handler of `types` ("text/html", "x-scheme-handler/mailto").
-    // `exec` replaces the handler's program in its desktop entry when given. Returns the
-    // script's full path.
+    // `exec` is the Exec line of its desktop entry, "{script}" standing for the script's
+    // quoted path; it is "{script} %u" unless given. Returns the script's full path.
     QString addHandler(const QString& name, const QString& folder, const QStringList& types,
                        const QString& exec = {});
+    // The desktop entry file of handler `name`.
+    QString entry(const QString& name) const;
 
     // A script that runs a shell command line, for tests that need more than a record.
     QString addScript(const QString& name, const QString& body);
@@ -35,6 +38,8 @@ public:
     // none came. The record is taken away, so the next run writes a fresh one.
     QStringList takeRecord(const QString& name, int timeoutMs = 5000);
     bool hasRecord(const QString& name) const;
+    // DESKTOP_STARTUP_ID as handler `name` saw it the last time it ran.
+    QString startupId(const QString& name) const;
 
     QString root() const { return root_.path(); }
 
