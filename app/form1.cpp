@@ -1,11 +1,14 @@
 #include "form1.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QScopedValueRollback>
+#include <QShortcut>
 
 #include "about/frmabout.h"
+#include "callsmenu.h"
 #include "forms/arithmetic.h"
 #include "forms/checkbox.h"
 #include "forms/commandbutton.h"
@@ -18,6 +21,7 @@
 #include "knob/knob.h"
 #include "mixer/clsvolume.h"
 #include "module1.h"
+#include "platform/callrouting.h"
 #include "platform/mixerdevice.h"
 #include "sounds/cliptable.h"
 #include "sounds/pictures.h"
@@ -27,6 +31,9 @@ namespace {
 
 constexpr std::uint32_t kPlayOnce = platform::SND_RESOURCE | platform::SND_ASYNC;
 constexpr std::uint32_t kPlayLooped = kPlayOnce | platform::SND_LOOP;
+
+// How long the end waits for the sound server to remove the virtual microphone.
+constexpr std::chrono::milliseconds kUnloadBound{1500};
 
 constexpr double kTextPoints = 8.25;
 constexpr double kLargerPoints = 9.75;
@@ -70,7 +77,21 @@ Form1::Form1(QWidget* parent) : forms::Form(parent) {
     createButtons();
     connectHandlers();
     fillOwnBackgrounds(this);
+
+    callsMenu_ = new CallsMenu(this);
+    // Shift+F10 asks the focused control for its menu, as the Menu key does.
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this, [] {
+        QWidget* focused = QApplication::focusWidget();
+        if (!focused) return;
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, focused->rect().center(),
+                                focused->mapToGlobal(focused->rect().center()));
+        QApplication::sendEvent(focused, &event);
+    });
 }
+
+void Form1::contextMenuEvent(QContextMenuEvent* event) { callsMenu_->exec(event->globalPos()); }
+
+void Form1::setPlayIntoCalls(bool on) { callsMenu_->setPlayIntoCalls(on); }
 
 Form1::~Form1() = default;
 
@@ -272,5 +293,6 @@ void Form1::Mixer_ControlsChanged() {
 
 void Form1::queryUnload() {
     stopAllSound();
+    platform::CallRouting::instance().shutdown(kUnloadBound);
     Module1::entries().ExitProcess(0);
 }

@@ -15,13 +15,15 @@ class Label;
 class TextBox;
 }  // namespace forms
 
+class CallsMenu;
 class Knob;
 class clsVolume;
 
 // The main window: the excuse sounds as buttons grouped by situation, "Stop", "About" and
 // "Exit", the volume panel, the introduction at the top and the disclaimer at the bottom.
 // Every paint brings the volume panel into line with the master volume and mute, and so does
-// a change made elsewhere. Closing the window, from whatever source, stops the sound and ends
+// a change made elsewhere. A context menu on the window's background and on the controls
+// without a menu of their own turns the program's sounds into calls on and off. Closing the window, from whatever source, stops the sound and ends
 // the process.
 
 class Form1 : public forms::Form {
@@ -30,6 +32,9 @@ class Form1 : public forms::Form {
 public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
+
+    // The context menu's "Play into calls", for a command from another launch of the program.
+    void setPlayIntoCalls(bool on);
 
     static QString introduction();
     static QString disclaimer();
@@ -59,6 +64,7 @@ public:
 protected:
     void queryUnload() override;
     void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void createSoundFrames();
@@ -84,4 +90,5 @@ private:
     std::unique_ptr<clsVolume> volume_;
     // True while the panel follows a change made elsewhere: nothing is written back then.
     bool followingMixer_ = false;
+    CallsMenu* callsMenu_;
 };

@@ -1,4 +1,5 @@
 #include <QProcess>
+#include <QTest>
 #include <QTemporaryFile>
 
 #include <chrono>
@@ -6,6 +7,7 @@
 
 #include "benchmark.h"
 #include "monitorrecorder.h"
+#include "platform/callrouting.h"
 #include "platform/riffreader.h"
 #include "platform/soundplayer.h"
 #include "pulseserver.h"
@@ -38,10 +40,10 @@ Samples storedSamples(int number) {
 // Time from `start()` to the first sound on the monitor, less where the clip's own first
 // non-silent sample lies.
 double firstSampleMs(const std::function<void()>& start, const std::function<void()>& stop,
-                     double openingMs) {
+                     double openingMs, const std::string& source = "@DEFAULT_MONITOR@") {
     std::vector<double> trials;
     for (int i = 0; i < kTrials; ++i) {
-        MonitorRecorder recorder(44100);
+        MonitorRecorder recorder(44100, source);
         if (!recorder.start()) return -1;
         recorder.record(100ms);
         const auto t0 = Clock::now();
@@ -152,6 +154,56 @@ void replaceCut() {
     bench::report("replace_cut_ms", bench::median(trials));
 }
 
+// Into calls: from the play call to the clip's first sample on the virtual microphone, and
+// from a sound at the real microphone to the same sound on the virtual one.
+void callFirstSample() {
+    const auto& module = sounds::programModule();
+    auto stop = [] { platform::sndPlaySoundA(nullptr, platform::SND_ASYNC); };
+    bench::report("call_first_sample_ms",
+                  firstSampleMs([&] { platform::PlaySoundA(102, &module, kLoop); }, stop,
+                                openingMs(102), "quorvane_mic"));
+}
+
+void callMicLatency() {
+    const auto image = sounds::findClip(104);  // two clicks
+    QTemporaryFile file(QDir::tempPath() + "/quorvane-bench-XXXXXX.wav");
+    if (!file.open()) return;
+    file.write(reinterpret_cast<const char*>(image.data()), qint64(image.size()));
+    file.flush();
+    const QString microphone = testsupport::pactl({"get-default-source"}).trimmed();
+    const QString sink = microphone.section(".monitor", 0, 0);
+    std::vector<double> trials;
+    for (int i = 0; i < kTrials; ++i) {
+        MonitorRecorder real(44100, microphone.toStdString()), virtualMic(44100, "quorvane_mic");
+        if (!real.start() || !virtualMic.start()) return;
+        real.record(200ms);
+        const auto t0 = Clock::now();
+        QProcess::execute("paplay", {"--device=" + sink, file.fileName()});
+        real.record(300ms);
+        virtualMic.record(300ms);
+        const auto heard = MonitorRecorder::soundStart(real.samples(), real.indexAt(t0), 1000);
+        const auto carried = MonitorRecorder::soundStart(virtualMic.samples(), virtualMic.indexAt(t0), 1000);
+        if (heard && carried) trials.push_back(msBetween(real.timeOf(*heard), virtualMic.timeOf(*carried)));
+    }
+    bench::report("call_mic_latency_ms", bench::median(trials));
+}
+
+void runCalls() {
+    bool enabled = false;
+    for (int i = 0; i < 30 && !enabled && testsupport::serverReachable(); ++i) {
+        enabled = platform::CallRouting::instance().enable();  // once the connection is up
+        if (!enabled) QTest::qWait(100);
+    }
+    if (!enabled) {
+        std::fprintf(stderr, "bench_player: no sound server for the calls\n");
+        return;
+    }
+    QTest::qWait(1500);
+    callFirstSample();
+    callMicLatency();
+    platform::CallRouting::instance().shutdown(std::chrono::seconds(2));
+}
+
 void runAll() {
     if (!testsupport::serverReachable()) {
         std::fprintf(stderr, "bench_player: no sound server reachable\n");
@@ -164,5 +216,6 @@ void runAll() {
 }
 
 const bench::Register registration("player", runAll);
+const bench::Register callsRegistration("calls", runCalls);
 
 }  // namespace

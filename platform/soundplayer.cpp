@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "virtualmicrophone.h"
 #include "defaultsound.h"
 #include "pulseconnection.h"
 #include "riffreader.h"
@@ -70,8 +71,30 @@ pa_buffer_attr bufferFor(const Sound& sound) {
     return attr;
 }
 
-// The program's one playback stream and what it plays. Every member is guarded by the sound
-// thread's lock: the public calls take it, the stream callbacks run with it held.
+// Where a sound goes: the speakers, on the program's own stream as the desktop's mixer shows
+// it, and, while calls get the program's sounds, the sink that mixes into the virtual
+// microphone. Each has its own stream and its own place in the sound.
+struct Output {
+    class Player* player;
+    bool speakers;
+    pa_stream* stream = nullptr;
+    std::size_t position = 0;
+    pa_time_event* retireTimer = nullptr;
+};
+
+// The call stream keeps its own volume and device: servers that restore per-application
+// volumes and devices must not confuse it with the speakers' stream.
+pa_proplist* callStreamProperties() {
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, "Quorvane into calls");
+    pa_proplist_sets(properties, "module-stream-restore.id", "quorvane-into-calls");
+    pa_proplist_sets(properties, "state.restore-props", "false");
+    pa_proplist_sets(properties, "state.restore-target", "false");
+    return properties;
+}
+
+// The program's playback and what it plays. Every member is guarded by the sound thread's
+// lock: the public calls take it, the stream callbacks run with it held.
 class Player : public ConnectionUser {
 public:
     static Player& instance() {
@@ -81,149 +104,184 @@ public:
     }
 
     bool play(Sound sound, const PulseLock& lock) {
-        closeStream(lock);
+        closeAll(lock);
         request_ = std::move(sound);
-        if (pa_context* context = connection_.ready(lock)) openStream(context, lock);
+        if (pa_context* context = connection_.ready(lock)) start(context, lock);
         else if (!connection_.isConnecting(lock)) request_.reset();
-        return stream_ || request_.has_value();
+        return speakers_.stream || request_.has_value();
     }
 
     bool stop(const PulseLock& lock) {
         request_.reset();
-        closeStream(lock);
+        closeAll(lock);
         return connection_.ready(lock) || connection_.isConnecting(lock);
     }
 
     void connected(pa_context* context, const PulseLock& lock) override {
-        if (request_ && !stream_) openStream(context, lock);
+        if (request_ && !speakers_.stream) start(context, lock);
     }
 
     void disconnected(const PulseLock& lock) override {
         request_.reset();
-        closeStream(lock);
+        closeAll(lock);
     }
 
 private:
-    Player() : connection_(PulseConnection::instance()), state_(ServerState::instance()) {
+    Player()
+        : connection_(PulseConnection::instance()),
+          state_(ServerState::instance()),
+          calls_(VirtualMicrophone::instance()) {
         PulseLock lock;
         connection_.addUser(this, lock);
+        calls_.setMixSinkListener([this](const PulseLock& held) { mixSinkChanged(held); }, lock);
     }
 
-    void openStream(pa_context* context, const PulseLock& lock) {
+    void start(pa_context* context, const PulseLock& lock) {
         sound_ = std::move(*request_);
         request_.reset();
-        position_ = 0;
-        stream_ = pa_stream_new(context, "Quorvane", &sound_.spec, nullptr);
-        if (!stream_) return;
-        pa_stream_set_state_callback(stream_, &Player::onStreamState, this);
-        pa_stream_set_write_callback(stream_, &Player::onWrite, this);
+        open(speakers_, context, 0, lock);
+        if (!calls_.mixSink(lock).empty()) open(call_, context, 0, lock);
+    }
+
+    // The call output joins or leaves a sound already under way where the speakers are.
+    void mixSinkChanged(const PulseLock& lock) {
+        close(call_, lock);
+        pa_context* context = connection_.ready(lock);
+        const bool underWay = speakers_.stream && (sound_.loop || speakers_.position < sound_.bytes.size());
+        if (context && underWay && !calls_.mixSink(lock).empty())
+            open(call_, context, speakers_.position, lock);
+    }
+
+    void open(Output& out, pa_context* context, std::size_t position, const PulseLock& lock) {
+        out.position = position;
+        pa_proplist* properties = out.speakers ? pa_proplist_new() : callStreamProperties();
+        out.stream = pa_stream_new_with_proplist(context, out.speakers ? "Quorvane" : "Quorvane into calls",
+                                                 &sound_.spec, nullptr, properties);
+        pa_proplist_free(properties);
+        if (!out.stream) return;
+        pa_stream_set_state_callback(out.stream, &Player::onStreamState, &out);
+        pa_stream_set_write_callback(out.stream, &Player::onWrite, &out);
 
         const pa_buffer_attr attr = bufferFor(sound_);
-        const ServerState::StreamStart start = state_.streamStart(lock);
         pa_cvolume volume;
-        if (start.volume) pa_cvolume_set(&volume, 1, *start.volume);
         int flags = PA_STREAM_ADJUST_LATENCY;
-        if (start.mute) flags |= *start.mute ? PA_STREAM_START_MUTED : PA_STREAM_START_UNMUTED;
-        if (pa_stream_connect_playback(stream_, nullptr, &attr, static_cast<pa_stream_flags_t>(flags),
-                                       start.volume ? &volume : nullptr, nullptr) < 0)
-            closeStream(lock);
+        const pa_cvolume* startVolume = nullptr;
+        const char* device = nullptr;
+        if (out.speakers) {
+            const ServerState::StreamStart start = state_.streamStart(lock);
+            if (start.volume) startVolume = pa_cvolume_set(&volume, 1, *start.volume);
+            if (start.mute) flags |= *start.mute ? PA_STREAM_START_MUTED : PA_STREAM_START_UNMUTED;
+        } else {
+            startVolume = pa_cvolume_set(&volume, 1, PA_VOLUME_NORM);
+            flags |= PA_STREAM_START_UNMUTED | PA_STREAM_DONT_MOVE;
+            device = calls_.mixSink(lock).c_str();
+        }
+        if (pa_stream_connect_playback(out.stream, device, &attr, static_cast<pa_stream_flags_t>(flags),
+                                       startVolume, nullptr) < 0)
+            close(out, lock);
+    }
+
+    void closeAll(const PulseLock& lock) {
+        close(speakers_, lock);
+        close(call_, lock);
     }
 
     // Disconnecting silences the old sound at once.
-    void closeStream(const PulseLock& lock) {
-        cancelRetirement();
-        if (!stream_) return;
-        state_.streamClosed(lock);
-        releaseStream(stream_, lock);
-        stream_ = nullptr;
+    void close(Output& out, const PulseLock& lock) {
+        cancelRetirement(out);
+        if (!out.stream) return;
+        if (out.speakers) state_.streamClosed(lock);
+        releaseStream(out.stream, lock);
+        out.stream = nullptr;
     }
 
-    static void onStreamState(pa_stream* s, void* self) {
-        auto* player = static_cast<Player*>(self);
+    static void onStreamState(pa_stream* s, void* data) {
+        auto& out = *static_cast<Output*>(data);
         PulseLock lock;
         switch (pa_stream_get_state(s)) {
         case PA_STREAM_READY:
-            player->state_.streamOpened(pa_stream_get_index(s), lock);
+            if (out.speakers) out.player->state_.streamOpened(pa_stream_get_index(s), lock);
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
-            player->closeStream(lock);
+            out.player->close(out, lock);
             break;
         default:
             break;
         }
     }
 
-    static void onWrite(pa_stream*, std::size_t requested, void* self) {
-        auto* player = static_cast<Player*>(self);
-        if (player->sound_.loop)
-            player->writeLooping(requested);
+    static void onWrite(pa_stream*, std::size_t requested, void* data) {
+        auto& out = *static_cast<Output*>(data);
+        if (out.player->sound_.loop)
+            out.player->writeLooping(out, requested);
         else
-            player->writeOnce(requested);
+            out.player->writeOnce(out, requested);
     }
 
     // Fills every requested byte, wrapping to the clip's start, so the server never sees an end.
-    void writeLooping(std::size_t requested) {
+    void writeLooping(Output& out, std::size_t requested) {
         const std::size_t length = sound_.bytes.size();
         while (requested > 0) {
             void* buffer = nullptr;
             std::size_t size = requested;
-            if (pa_stream_begin_write(stream_, &buffer, &size) < 0 || !buffer || size == 0) return;
+            if (pa_stream_begin_write(out.stream, &buffer, &size) < 0 || !buffer || size == 0) return;
             size -= size % pa_frame_size(&sound_.spec);
-            auto* out = static_cast<std::uint8_t*>(buffer);
+            auto* bytes = static_cast<std::uint8_t*>(buffer);
             for (std::size_t filled = 0; filled < size;) {
-                const std::size_t n = std::min(size - filled, length - position_);
-                std::memcpy(out + filled, sound_.bytes.data() + position_, n);
+                const std::size_t n = std::min(size - filled, length - out.position);
+                std::memcpy(bytes + filled, sound_.bytes.data() + out.position, n);
                 filled += n;
-                position_ = (position_ + n) % length;
+                out.position = (out.position + n) % length;
             }
-            if (pa_stream_write(stream_, buffer, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+            if (pa_stream_write(out.stream, buffer, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
             requested -= std::min(requested, size);
         }
     }
 
     // A one-shot clip goes to the server whole in the first write (up to a generous bound,
     // the rest as the server asks for it), then drains.
-    void writeOnce(std::size_t requested) {
-        const std::size_t remaining = sound_.bytes.size() - position_;
+    void writeOnce(Output& out, std::size_t requested) {
+        const std::size_t remaining = sound_.bytes.size() - out.position;
         if (remaining == 0) return;
         const std::size_t n = std::min(remaining, std::max(requested, kLargestWrite));
-        if (pa_stream_write(stream_, sound_.bytes.data() + position_, n, nullptr, 0,
+        if (pa_stream_write(out.stream, sound_.bytes.data() + out.position, n, nullptr, 0,
                             PA_SEEK_RELATIVE) < 0)
             return;
-        position_ += n;
-        if (position_ == sound_.bytes.size())
-            forget(pa_stream_drain(stream_, &Player::onDrained, this));
+        out.position += n;
+        if (out.position == sound_.bytes.size())
+            forget(pa_stream_drain(out.stream, &Player::onDrained, &out));
     }
 
-    static void onDrained(pa_stream* s, int success, void* self) {
-        auto* player = static_cast<Player*>(self);
-        if (s != player->stream_ || !success) return;
-        pa_mainloop_api* api = player->connection_.api();
+    static void onDrained(pa_stream* s, int success, void* data) {
+        auto& out = *static_cast<Output*>(data);
+        if (s != out.stream || !success) return;
+        pa_mainloop_api* api = out.player->connection_.api();
         struct timeval when;
         pa_timeval_add(pa_gettimeofday(&when), kRetireAfterDrain.count() * PA_USEC_PER_MSEC);
-        player->cancelRetirement();
-        player->retireTimer_ = api->time_new(api, &when, &Player::onRetireTime, player);
+        cancelRetirement(out);
+        out.retireTimer = api->time_new(api, &when, &Player::onRetireTime, &out);
     }
 
-    static void onRetireTime(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+    static void onRetireTime(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data) {
+        auto& out = *static_cast<Output*>(data);
         PulseLock lock;
-        static_cast<Player*>(self)->closeStream(lock);
+        out.player->close(out, lock);
     }
 
-    void cancelRetirement() {
-        if (!retireTimer_) return;
-        connection_.api()->time_free(retireTimer_);
-        retireTimer_ = nullptr;
+    static void cancelRetirement(Output& out) {
+        if (!out.retireTimer) return;
+        PulseConnection::instance().api()->time_free(out.retireTimer);
+        out.retireTimer = nullptr;
     }
 
     PulseConnection& connection_;
     ServerState& state_;
-    pa_stream* stream_ = nullptr;
-    pa_time_event* retireTimer_ = nullptr;
+    VirtualMicrophone& calls_;
+    Output speakers_{this, true};
+    Output call_{this, false};
     std::optional<Sound> request_;  // waiting for the connection to become ready
     Sound sound_;
-    std::size_t position_ = 0;
 };
 
 std::optional<WaveClip> findClip(int clipNumber, const ResourceModule* module) {

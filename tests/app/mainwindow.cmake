@@ -12,3 +12,6 @@ quorvane_add_test(tst_volumepanel SOURCES ${TEST_DIR}/tst_volumepanel.cpp LIBS q
 quorvane_add_test(tst_volumepanelprogram SOURCES ${TEST_DIR}/tst_volumepanelprogram.cpp
   LIBS quorvane_app LABELS app sound e2e TIMEOUT 240)
 add_dependencies(tst_volumepanelprogram quorvane)
+quorvane_add_test(tst_callsmenuprogram SOURCES ${TEST_DIR}/tst_callsmenuprogram.cpp LIBS Qt6::Widgets
+  LABELS app sound e2e TIMEOUT 240)
+add_dependencies(tst_callsmenuprogram quorvane)

@@ -1,0 +1,41 @@
+#include "callsmenu.h"
+
+#include <QAction>
+#include <QMessageBox>
+#include <QSignalBlocker>
+
+#include "forms/application.h"
+#include "forms/fatalerror.h"
+#include "platform/callrouting.h"
+
+CallsMenu::CallsMenu(QWidget* parent) : QMenu(parent) {
+    playIntoCalls_ = addAction(QStringLiteral("Play into &calls"));
+    playIntoCalls_->setCheckable(true);
+    connect(playIntoCalls_, &QAction::toggled, this,
+            [this](bool on) { forms::runEventHandler([&] { turn(on); }); });
+    connect(&platform::CallRouting::instance(), &platform::CallRouting::failed, this,
+            [this](const QString& reason) {
+                refuse(QStringLiteral("The sound server refused the virtual microphone (%1).").arg(reason));
+            });
+}
+
+bool CallsMenu::playsIntoCalls() const { return playIntoCalls_->isChecked(); }
+
+void CallsMenu::setPlayIntoCalls(bool on) { playIntoCalls_->setChecked(on); }
+
+void CallsMenu::turn(bool on) {
+    platform::CallRouting& routing = platform::CallRouting::instance();
+    if (!on) return routing.disable();
+    if (!routing.enable()) refuse(QStringLiteral("No sound server answers."));
+}
+
+void CallsMenu::refuse(const QString& why) {
+    {
+        const QSignalBlocker quiet(playIntoCalls_);
+        playIntoCalls_->setChecked(false);
+    }
+    QMessageBox box(QMessageBox::Warning, forms::applicationTitle(),
+                    QStringLiteral("Quorvane cannot play into calls. ") + why, QMessageBox::Ok,
+                    parentWidget());
+    box.exec();
+}

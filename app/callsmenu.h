@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QMenu>
+
+class QAction;
+
+// The main window's context menu. Its one item, "Play into calls", turns the virtual
+// microphone on and off; it is unchecked at every start, as the program keeps no settings.
+class CallsMenu : public QMenu {
+    Q_OBJECT
+
+public:
+    explicit CallsMenu(QWidget* parent);
+
+    bool playsIntoCalls() const;
+    void setPlayIntoCalls(bool on);
+
+private:
+    void turn(bool on);
+    void refuse(const QString& why);
+
+    QAction* playIntoCalls_;
+};

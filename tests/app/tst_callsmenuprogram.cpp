@@ -1,0 +1,197 @@
+// "Play into calls" in the real program on the test display, against the sound server of the
+// environment: a tone source stands in for the user's microphone, and what the virtual
+// microphone and the speakers carry is recorded and told apart by the tone.
+#include <QApplication>
+#include <QTest>
+
+#include <signal.h>
+
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "monitorrecorder.h"
+#include "programondisplay.h"
+#include "pulseserver.h"
+#include "tonesource.h"
+
+using testsupport::MonitorRecorder;
+using testsupport::pactl;
+using testsupport::xdotool;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kRate = 16000;
+constexpr int kToneHz = 440;
+const QPoint kBackground(6, 120);   // the window's own surface, left of the frames
+const QPoint kDogs(180, 140);
+const QPoint kExit(336, 348);
+
+// The share of the recording's power that lies in the tone (Goertzel at its frequency).
+double toneShare(const std::vector<std::int16_t>& samples) {
+    if (samples.empty()) return 0;
+    const double w = 2 * std::numbers::pi * kToneHz / kRate;
+    double s1 = 0, s2 = 0, power = 0;
+    for (std::int16_t x : samples) {
+        const double s0 = x + 2 * std::cos(w) * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+        power += double(x) * x;
+    }
+    const double n = double(samples.size());
+    const double tone = (s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2) * 2 / (n * n);
+    return power > 0 ? tone / (power / n) : 0;
+}
+
+double rms(const std::vector<std::int16_t>& samples) {
+    double power = 0;
+    for (std::int16_t x : samples) power += double(x) * x;
+    return samples.empty() ? 0 : std::sqrt(power / double(samples.size()));
+}
+
+// What the program loaded: modules carrying its mark, and the devices they make.
+QStringList ourModules() {
+    QStringList found;
+    for (const QString& line : pactl({"list", "short", "modules"}).split('\n'))
+        if (line.contains("quorvane.owner=")) found << line.section('\t', 0, 0);
+    return found;
+}
+
+bool micPresent() { return pactl({"list", "short", "sources"}).contains("quorvane_mic"); }
+
+bool nothingLeft() { return ourModules().isEmpty() && !micPresent(); }
+
+std::vector<std::int16_t> recordFrom(const QString& source, std::chrono::milliseconds span) {
+    MonitorRecorder recorder(kRate, source.toStdString());
+    if (!recorder.start()) return {};
+    recorder.record(200ms);
+    const std::size_t from = recorder.sampleCount();
+    recorder.record(span);
+    const auto all = recorder.samples();
+    return {all.begin() + std::ptrdiff_t(from), all.end()};
+}
+
+}  // namespace
+
+class TestCallsMenuProgram : public QObject {
+    Q_OBJECT
+
+    testsupport::ProgramOnDisplay program_;
+    std::unique_ptr<testsupport::ToneSource> tone_;
+
+    void startProgram(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
+        QString failure;
+        QVERIFY2(program_.start(environment, {}, &failure), qPrintable(failure));
+    }
+
+    void clickAt(QPoint at, int button = 1) {
+        xdotool({"mousemove", "--window", program_.mainWindow(), QString::number(at.x()),
+                 QString::number(at.y()), "click", QString::number(button)});
+    }
+
+    // The context menu on the window's background, and its item by its access key.
+    void togglePlayIntoCalls() {
+        clickAt(kBackground, 3);
+        QTest::qWait(300);
+        xdotool({"key", "c"});
+    }
+
+private slots:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) QSKIP("needs the test display (scripts/test)");
+        QVERIFY2(testsupport::serverReachable(), "needs the environment's sound server");
+        tone_ = std::make_unique<testsupport::ToneSource>("quorvane_test_voice", kToneHz);
+        QVERIFY(tone_->isReady());
+        pactl({"set-default-source", tone_->sourceName()});
+    }
+
+    void cleanupTestCase() {
+        pactl({"set-default-source", "mic.monitor"});
+        tone_.reset();
+    }
+
+    void cleanup() {
+        program_.stop();
+        for (const QString& module : ourModules()) pactl({"unload-module", module});
+    }
+
+    // The microphone carries the voice and the excuse, the speakers the excuse alone; the
+    // user's defaults stay as they were, and unchecking removes everything.
+    void aLoopReachesTheCallWithTheVoice() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        QVERIFY(pactl({"list", "sources"}).contains("Quorvane microphone"));
+        QCOMPARE(pactl({"get-default-source"}).trimmed(), tone_->sourceName());
+        QCOMPARE(pactl({"get-default-sink"}).trimmed(), QString("speakers"));
+
+        clickAt(kDogs);
+        QTest::qWait(300);
+        const auto mic = recordFrom("quorvane_mic", 1500ms);
+        const auto speakers = recordFrom("speakers.monitor", 1500ms);
+        const double excuse = rms(speakers);
+        const double micBesideVoice = rms(mic) * std::sqrt(std::max(0.0, 1 - toneShare(mic)));
+        qInfo("microphone %.0f, tone share %.2f, beside the tone %.0f; speakers %.0f, tone share %.4f",
+              rms(mic), toneShare(mic), micBesideVoice, excuse, toneShare(speakers));
+        QVERIFY2(excuse > 500, "the speakers went silent");
+        QVERIFY2(toneShare(speakers) < 0.01, "the voice reached the speakers");
+        QVERIFY2(toneShare(mic) > 0.1, "the voice is missing from the call");
+        QVERIFY2(micBesideVoice > 0.5 * excuse, "the excuse is missing from the call");
+
+        togglePlayIntoCalls();
+        QTRY_VERIFY(nothingLeft());
+    }
+
+    // Exit and a logout's SIGTERM remove what was loaded before the process ends.
+    void theEndLeavesNothingBehind() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        clickAt(kExit);
+        QVERIFY(program_.process().waitForFinished(5000));
+        QVERIFY(nothingLeft());
+
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        ::kill(pid_t(program_.process().processId()), SIGTERM);
+        QVERIFY(program_.process().waitForFinished(5000));
+        QVERIFY(nothingLeft());
+    }
+
+    // After a kill -9 the next start removes what the former run left.
+    void aCrashIsCleanedUpAtTheNextStart() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        ::kill(pid_t(program_.process().processId()), SIGKILL);
+        QVERIFY(program_.process().waitForFinished(5000));
+        startProgram();
+        QTRY_VERIFY(nothingLeft());
+    }
+
+    // Without a server the item stays unchecked and a message says why: checking it again
+    // shows the message again rather than unchecking it.
+    void withoutAServerTheItemSaysWhy() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PULSE_SERVER", "unix:/nonexistent");
+        startProgram(environment);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            togglePlayIntoCalls();
+            QTRY_COMPARE(program_.windowsNamed("^Quorvane$").size(), 1);
+            xdotool({"key", "Return"});
+            QTRY_COMPARE(program_.windowsNamed("^Quorvane$").size(), 0);
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    // Holding a connection keeps the display from resetting between program starts.
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    TestCallsMenuProgram test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_callsmenuprogram.moc"
