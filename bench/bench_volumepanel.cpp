@@ -14,6 +14,7 @@
 #include "app/form1.h"
 #include "benchmark.h"
 #include "forms/application.h"
+#include "forms/label.h"
 #include "forms/picturebox.h"
 #include "knob/knob.h"
 #include "pulseserver.h"
@@ -167,7 +168,30 @@ void stallPaint() {
     bench::report("stall_paint_ms", longest);
 }
 
+// From a volume set by another program (pactl, once it has its answer) to the label showing it.
+void outsideChange() {
+    if (!testsupport::serverReachable()) return;
+    forms::initApplication();
+    Form1 form;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) return;
+    QTest::qWait(300);
+    std::vector<double> samples;
+    for (int i = 0; i < 20; ++i) {
+        const int percent = 30 + (i % 2) * 20;
+        const QString expected = QString::number(percent) + '%';
+        testsupport::pactl({"set-sink-volume", "@DEFAULT_SINK@", expected});
+        const Clock::time_point set = Clock::now();
+        while (form.lblVolume->text() != expected && Clock::now() - set < std::chrono::seconds(2))
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        if (form.lblVolume->text() == expected)
+            samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - set).count());
+    }
+    bench::report("outside_change_ms", bench::median(samples));
+}
+
 const bench::Register registerKnobToSink("knob_to_sink", knobToSink);
+const bench::Register registerOutsideChange("outside_change", outsideChange);
 const bench::Register registerStallPaint("stall_paint", stallPaint);
 
 }  // namespace
