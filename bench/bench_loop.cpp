@@ -2,7 +2,6 @@
 // beside paplay playing a WAV file that holds the same clip repeated: the CPU time and the
 // context switches of the playing process over 30 s, summed over its threads from /proc.
 #include <QCoreApplication>
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -12,6 +11,7 @@
 #include <thread>
 
 #include "benchmark.h"
+#include "wavefile.h"
 #include "platform/riffreader.h"
 #include "pulseserver.h"
 #include "sounds/cliptable.h"
@@ -91,18 +91,7 @@ QByteArray repeatedClip(int number, std::chrono::seconds length) {
     QByteArray samples;
     while (samples.size() < bytesPerSecond * length.count()) samples += once;
 
-    QByteArray wav;
-    QDataStream out(&wav, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + samples.size());
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << quint32(clip.sampleRate)
-        << quint32(bytesPerSecond) << quint16(clip.bytesPerSample()) << quint16(clip.bitsPerSample);
-    out.writeRawData("data", 4);
-    out << quint32(samples.size());
-    out.writeRawData(samples.constData(), int(samples.size()));
-    return wav;
+    return testsupport::waveFile(samples, clip.sampleRate, clip.bitsPerSample);
 }
 
 void benchLoop() {

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "pulseserver.h"
+#include "wavefile.h"
 
 namespace testsupport {
 
@@ -15,24 +16,14 @@ constexpr int kRate = 8000;
 constexpr int kSeconds = 300;
 constexpr double kAmplitude = 0.5;
 
-// A mono 16-bit WAV file of the sine.
+// A 16-bit WAV file of the sine.
 QByteArray sineWave(int frequency) {
     QByteArray samples;
     QDataStream out(&samples, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     for (int i = 0; i < kRate * kSeconds; ++i)
         out << qint16(std::lround(kAmplitude * 32767 * std::sin(2 * std::numbers::pi * frequency * i / kRate)));
-    QByteArray file;
-    QDataStream header(&file, QIODevice::WriteOnly);
-    header.setByteOrder(QDataStream::LittleEndian);
-    header.writeRawData("RIFF", 4);
-    header << quint32(36 + samples.size());
-    header.writeRawData("WAVEfmt ", 8);
-    header << quint32(16) << quint16(1) << quint16(1) << quint32(kRate) << quint32(kRate * 2)
-           << quint16(2) << quint16(16);
-    header.writeRawData("data", 4);
-    header << quint32(samples.size());
-    return file + samples;
+    return waveFile(samples, kRate, 16);
 }
 
 }  // namespace
