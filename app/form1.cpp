@@ -228,6 +228,8 @@ void Form1::cmdAbout_Click() {
 
 void Form1::Command6_Click() { close(); }
 
+void Form1::setPlayIntoCalls(bool) {}
+
 void Form1::paintEvent(QPaintEvent*) {
     forms::runEventHandler([this] { Form_Paint(); });
 }

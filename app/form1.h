@@ -31,6 +31,7 @@ public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
+    void setPlayIntoCalls(bool on);
     static QString introduction();
     static QString disclaimer();
 
