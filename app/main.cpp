@@ -5,6 +5,7 @@
 #include "app/commandline.h"
 #include "app/form1.h"
 #include "app/singleinstance.h"
+#include "app/terminationsignals.h"
 #include "forms/application.h"
 #include "forms/commandbutton.h"
 #include "forms/display.h"
@@ -51,6 +52,7 @@ int runProgram(int argc, char** argv, SingleInstance& instance, const Command& c
     Form1 form;
     if (!instance.serve([&form](const Command& received) { carryOut(form, received); }))
         say(instance.failure() + " Other launches cannot reach this one.");
+    closeOnTerminationSignals(&form);
     form.show();
     if (command.action != Command::Action::kShow) carryOut(form, command);
     return application.exec();
