@@ -12,3 +12,7 @@ quorvane_add_test(tst_volumepanel SOURCES ${TEST_DIR}/tst_volumepanel.cpp LIBS q
 quorvane_add_test(tst_volumepanelprogram SOURCES ${TEST_DIR}/tst_volumepanelprogram.cpp
   LIBS quorvane_app LABELS app sound e2e TIMEOUT 240)
 add_dependencies(tst_volumepanelprogram quorvane)
+# Later launches of the real program hand their commands to the running one.
+quorvane_add_test(tst_singleinstance SOURCES ${TEST_DIR}/tst_singleinstance.cpp
+  LIBS quorvane_sounds PkgConfig::XCB LABELS app sound e2e TIMEOUT 240)
+add_dependencies(tst_singleinstance quorvane)
