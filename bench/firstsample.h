@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Timing clips on the monitor of the default sink.
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+double msBetween(Clock::time_point from, Clock::time_point to);
+
+// Clip `number` as the program stores it, as 16-bit samples.
+std::vector<std::int16_t> storedSamples(int number);
+
+// Where the first sound of clip `number` lies after its start, in milliseconds.
+double openingMs(int number);
+
+// Median over several trials of the time from `start()` to the first sound on the monitor,
+// less `openingMs`, the silence the clip itself opens with. `stop()` ends each trial; the
+// monitor must be silent again when it returns.
+double firstSampleMs(const std::function<void()>& start, const std::function<void()>& stop,
+                     double openingMs);
+
+}  // namespace bench
