@@ -182,8 +182,8 @@ SingleInstance::Outcome SingleInstance::deliver(Command command) {
     return outcome;
 }
 
-// A program that closes the connection without an answer is ending: it counts as not running,
-// and its socket is taken over.
+// Nobody listening, or somebody else, counts as not running, and so does a program that closes
+// the connection without an answer: it is ending. Its socket is taken over.
 SingleInstance::Outcome SingleInstance::exchange(const std::string& line) {
     sockaddr_un address{};
     socketAddress(socketPath(folder_), &address);
@@ -192,7 +192,8 @@ SingleInstance::Outcome SingleInstance::exchange(const std::string& line) {
         fail(errorText("cannot make a socket"));
         return Outcome::kUnreachable;
     }
-    if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        !fromThisUser(socket)) {
         close(socket);
         return Outcome::kNotRunning;
     }
