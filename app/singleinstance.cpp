@@ -212,8 +212,8 @@ bool SingleInstance::serve(std::function<void(const Command&)> carryOut) {
     const bool listening = listen();
     releaseLock();
     if (!listening) return false;
-    notifier_ = new QSocketNotifier(listener_, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &SingleInstance::acceptClients);
+    auto* notifier = new QSocketNotifier(listener_, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &SingleInstance::acceptClients);
     return true;
 }
 

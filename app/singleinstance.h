@@ -7,8 +7,6 @@
 
 #include "app/commandline.h"
 
-class QSocketNotifier;
-
 // One program per user. A launch hands its command to the running program over a socket in
 // a private folder of the user's runtime directory, or becomes the running program itself
 // when none runs. A lock file in that folder makes "is one running? else become the one" a
@@ -19,9 +17,9 @@ class SingleInstance : public QObject {
 
 public:
     enum class Outcome {
-        kDelivered,    // the running program carried the command out
+        kDelivered,    // the running program took the command
         kNotRunning,   // none runs; this launch may become the running program
-        kNoAnswer,     // one runs but did not carry the command out
+        kNoAnswer,     // one runs but did not take the command
         kUnreachable,  // the private folder cannot be used; failure() says why
     };
 
@@ -50,6 +48,5 @@ private:
     std::string failure_;
     int lock_ = -1;
     int listener_ = -1;
-    QSocketNotifier* notifier_ = nullptr;
     std::function<void(const Command&)> carryOut_;
 };
