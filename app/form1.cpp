@@ -249,6 +249,7 @@ void Form1::cmdAbout_Click() {
 
 void Form1::Command6_Click() { close(); }
 
+
 void Form1::paintEvent(QPaintEvent*) {
     forms::runEventHandler([this] { Form_Paint(); });
 }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "benchmark.h"
+#include "firstsample.h"
 #include "monitorrecorder.h"
 #include "platform/callrouting.h"
 #include "platform/riffreader.h"
@@ -20,48 +21,17 @@
 namespace {
 
 using namespace std::chrono_literals;
+using bench::Clock;
+using bench::firstSampleMs;
+using bench::msBetween;
+using bench::openingMs;
+using bench::storedSamples;
 using testsupport::MonitorRecorder;
-using Clock = std::chrono::steady_clock;
 using Samples = std::vector<std::int16_t>;
 
 constexpr std::uint32_t kOnce = platform::SND_RESOURCE | platform::SND_ASYNC;
 constexpr std::uint32_t kLoop = kOnce | platform::SND_LOOP;
 constexpr int kTrials = 7;
-
-double msBetween(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-Samples storedSamples(int number) {
-    const auto clip = platform::readWave(sounds::findClip(number)).clip;
-    return testsupport::toInt16(clip.samples.data(), clip.samples.size(), clip.bitsPerSample);
-}
-
-// Time from `start()` to the first sound on the monitor, less where the clip's own first
-// non-silent sample lies.
-double firstSampleMs(const std::function<void()>& start, const std::function<void()>& stop,
-                     double openingMs, const std::string& source = "@DEFAULT_MONITOR@") {
-    std::vector<double> trials;
-    for (int i = 0; i < kTrials; ++i) {
-        MonitorRecorder recorder(44100, source);
-        if (!recorder.start()) return -1;
-        recorder.record(100ms);
-        const auto t0 = Clock::now();
-        start();
-        recorder.record(600ms);
-        stop();
-        const auto first = MonitorRecorder::soundStart(recorder.samples(), recorder.indexAt(t0));
-        if (first) trials.push_back(msBetween(t0, recorder.timeOf(*first)) - openingMs);
-        std::this_thread::sleep_for(200ms);
-    }
-    return bench::median(trials);
-}
-
-double openingMs(int number) {
-    const auto clip = platform::readWave(sounds::findClip(number)).clip;
-    const Samples s = storedSamples(number);
-    return 1000.0 * double(MonitorRecorder::soundStart(s).value_or(0)) / clip.sampleRate;
-}
 
 void playsoundReturn() {
     const auto& module = sounds::programModule();

@@ -9,6 +9,7 @@
 #include <QInputEvent>
 #include <QPointer>
 #include <QSysInfo>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdlib>
@@ -106,6 +107,30 @@ void broadcast(xcb_connection_t* connection, const QByteArray& message) {
     xcb_flush(connection);
 }
 
+// The time of the user's input that a startup-notification id carries ("..._TIME<time>"), or 0.
+xcb_timestamp_t launchTime(const std::string& startupId) {
+    const std::size_t at = startupId.rfind("_TIME");
+    if (at == std::string::npos) return 0;
+    bool ok = false;
+    const qulonglong time = QByteArray::fromStdString(startupId.substr(at + 5)).toULongLong(&ok);
+    return ok ? xcb_timestamp_t(time) : 0;
+}
+
+// Asks the window manager to activate the window on behalf of the user's input at `time`.
+void requestActivation(xcb_connection_t* connection, xcb_window_t window, xcb_timestamp_t time) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(connection, "_NET_ACTIVE_WINDOW");
+    event.data.data32[0] = 1;  // asked by an application
+    event.data.data32[1] = time;
+    xcb_send_event(connection, 0, rootWindow(connection, screenNumber()),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(connection);
+}
+
 }  // namespace
 
 void followUserInput() {
@@ -130,10 +155,22 @@ platform::LaunchContext announceLaunch(const QString& name) {
     return {id.toStdString(), id.toStdString()};
 }
 
-void cancelLaunch(const platform::LaunchContext& context) {
+void cancelLaunch(const platform::LaunchContext& context) { endLaunch(context.startupId); }
+
+void endLaunch(const std::string& startupId) {
     xcb_connection_t* connection = x11Connection();
-    if (!connection || context.startupId.empty()) return;
-    broadcast(connection, "remove: ID=" + quoted(QByteArray::fromStdString(context.startupId)));
+    if (!connection || startupId.empty()) return;
+    broadcast(connection, "remove: ID=" + quoted(QByteArray::fromStdString(startupId)));
+}
+
+void bringToFront(QWidget* window, const std::string& startupId) {
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+    xcb_connection_t* connection = x11Connection();
+    const xcb_timestamp_t time = launchTime(startupId);
+    if (connection && time != 0) requestActivation(connection, xcb_window_t(window->winId()), time);
+    endLaunch(startupId);
 }
 
 }  // namespace forms

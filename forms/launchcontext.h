@@ -2,7 +2,11 @@
 
 #include <QString>
 
+#include <string>
+
 #include "platform/shell.h"
+
+class QWidget;
 
 namespace forms {
 
@@ -19,5 +23,15 @@ platform::LaunchContext announceLaunch(const QString& name);
 
 // Tells the window manager that an announced program did not start.
 void cancelLaunch(const platform::LaunchContext& context);
+
+// Ends the startup notification of a launch of this program that handed its work to the
+// running program and showed no window of its own.
+void endLaunch(const std::string& startupId);
+
+// Brings the window to the front: shown again if minimised, raised and activated. On X11 the
+// startup-notification id of the launch that asked for it, where there is one, lends the
+// launch's time to the activation, so that a window manager that prevents focus stealing
+// lets it through; then the launch's notification ends.
+void bringToFront(QWidget* window, const std::string& startupId);
 
 }  // namespace forms

@@ -28,9 +28,10 @@ QRect windowGeometry(const QString& window) {
                  match.captured(4).toInt());
 }
 
-ProgramOnDisplay::ProgramOnDisplay(const QString& program)
+ProgramOnDisplay::ProgramOnDisplay(const QString& program, const QStringList& arguments)
     : program_(program.isEmpty() ? qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane"
-                                 : program) {}
+                                 : program),
+      arguments_(arguments) {}
 
 ProgramOnDisplay::~ProgramOnDisplay() { stop(); }
 
@@ -40,7 +41,7 @@ bool ProgramOnDisplay::start(QProcessEnvironment environment, const QString& wor
     environment.insert("QT_QPA_PLATFORM", "xcb");
     process_.setProcessEnvironment(environment);
     if (!workingDirectory.isEmpty()) process_.setWorkingDirectory(workingDirectory);
-    process_.start(program_, {});
+    process_.start(program_, arguments_);
     if (process_.waitForStarted(5000)) {
         QDeadlineTimer deadline(10000);
         while (mainWindow_.isEmpty() && process_.state() == QProcess::Running &&

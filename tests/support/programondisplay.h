@@ -21,8 +21,8 @@ QRect windowGeometry(const QString& window);
 // program ends with this object if it is still running.
 class ProgramOnDisplay {
 public:
-    // The program of the build tree unless another is named.
-    explicit ProgramOnDisplay(const QString& program = {});
+    // The program of the build tree unless another is named, started with these arguments.
+    explicit ProgramOnDisplay(const QString& program = {}, const QStringList& arguments = {});
     ~ProgramOnDisplay();
 
     // Starts the program and waits up to ten seconds for its main window and then for its
@@ -38,6 +38,7 @@ public:
 
 private:
     QString program_;
+    QStringList arguments_;
     QProcess process_;
     QString mainWindow_;
 };
