@@ -2,6 +2,7 @@
 // environment: a tone source stands in for the user's microphone, and what the virtual
 // microphone and the speakers carry is recorded and told apart by the tone.
 #include <QApplication>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <signal.h>
@@ -169,6 +170,22 @@ private slots:
         QVERIFY(program_.process().waitForFinished(5000));
         startProgram();
         QTRY_VERIFY(nothingLeft());
+    }
+
+    // A server that restarts while the item is checked gets the microphone again.
+    void aRestartedServerGetsTheMicrophoneBack() {
+        testsupport::SoundServer server;
+        QVERIFY(server.start());
+        const QByteArray suiteServer = qgetenv("PULSE_SERVER");
+        const auto restore = qScopeGuard([&] { qputenv("PULSE_SERVER", suiteServer); });
+        server.useInThisProcess();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        startProgram(environment);
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        server.kill();
+        QVERIFY(server.start());
+        QTRY_VERIFY(micPresent());
     }
 
     // Without a server the item stays unchecked and a message says why: checking it again
