@@ -115,7 +115,7 @@ void followUserInput() {
     qApp->installEventFilter(filter);
 }
 
-platform::LaunchContext announceLaunch(const QString& name) {
+std::string announceLaunch(const QString& name) {
     xcb_connection_t* connection = x11Connection();
     if (!connection) return {};
     static int sequence = 0;
@@ -127,13 +127,13 @@ platform::LaunchContext announceLaunch(const QString& name) {
                          " SCREEN=" + QByteArray::number(screenNumber());
     if (latestInputTime != 0) message += " TIMESTAMP=" + QByteArray::number(latestInputTime);
     broadcast(connection, message);
-    return {id.toStdString(), id.toStdString()};
+    return id.toStdString();
 }
 
-void cancelLaunch(const platform::LaunchContext& context) {
+void cancelLaunch(const std::string& startupId) {
     xcb_connection_t* connection = x11Connection();
-    if (!connection || context.startupId.empty()) return;
-    broadcast(connection, "remove: ID=" + quoted(QByteArray::fromStdString(context.startupId)));
+    if (!connection || startupId.empty()) return;
+    broadcast(connection, "remove: ID=" + quoted(QByteArray::fromStdString(startupId)));
 }
 
 }  // namespace forms

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "platform/shell.h"
+#include <string>
 
 namespace forms {
 
@@ -10,14 +10,14 @@ namespace forms {
 // the application object exists.
 void followUserInput();
 
-// The launch context for a program that the user's latest input starts, `name` showing while
-// it starts. On X11 it is a startup-notification id that carries the input's time, announced
-// to the window manager, so that the program's window may come to the front; the same id
-// serves as activation token for Wayland programs that an X11 window started. Elsewhere it is
-// empty: this Qt offers no way to ask a Wayland compositor for an activation token.
-platform::LaunchContext announceLaunch(const QString& name);
+// Announces a program that the user's latest input starts, `name` showing while it starts, and
+// returns the id to hand it. On X11 it is a startup-notification id that carries the input's
+// time, announced to the window manager, so that the program's window may come to the front;
+// the same id serves as activation token for Wayland programs that an X11 window started.
+// Elsewhere it is empty: this Qt offers no way to ask a Wayland compositor for a token.
+std::string announceLaunch(const QString& name);
 
-// Tells the window manager that an announced program did not start.
-void cancelLaunch(const platform::LaunchContext& context);
+// Tells the window manager that the program announced with `startupId` did not start.
+void cancelLaunch(const std::string& startupId);
 
 }  // namespace forms
