@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "forms/application.h"
-#include "forms/messagebox.h"
+#include "application.h"
+#include "messagebox.h"
 
 namespace forms {
 

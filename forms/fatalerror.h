@@ -6,7 +6,7 @@
 #include <functional>
 #include <new>
 
-#include "forms/runtimeerror.h"
+#include "runtimeerror.h"
 
 namespace forms {
 

@@ -7,7 +7,7 @@
 #include "../platform/riffbuilder.h"
 #include "mixer/clsvolume.h"
 #include "memorywaveindevice.h"
-#include "platform/pulsewaveindevice.h"
+#include "platform/waveindevice.h"
 #include "platform/soundplayer.h"
 #include "pulseserver.h"
 #include "tonesource.h"
@@ -23,7 +23,7 @@ namespace {
 // whether a buffer handed back held recorded input.
 class CountingWaveIn : public WaveInDevice {
 public:
-    PulseWaveInDevice pulse;
+    WaveInDevice& pulse = waveInDevice();
     int opens = 0, adds = 0, filledBuffersBack = 0;
     std::set<std::uint8_t> valuesSeen;
 
@@ -150,7 +150,7 @@ void TestClsVolumeMetersServer::inputMeterRecordsAndRises() {
 }
 
 void TestClsVolumeMetersServer::recordingDeviceFillsBuffersInOrder() {
-    PulseWaveInDevice device;
+    WaveInDevice& device = waveInDevice();
     pactl({"set-default-source", tone_->sourceName()});
     WAVEFORMATEX f;
     f.wFormatTag = WAVE_FORMAT_PCM;
@@ -189,7 +189,7 @@ void TestClsVolumeMetersServer::recordingDeviceFillsBuffersInOrder() {
 }
 
 void TestClsVolumeMetersServer::recordingDeviceRefusesWhatItCannotDo() {
-    PulseWaveInDevice device;
+    WaveInDevice& device = waveInDevice();
     WAVEFORMATEX f;
     f.wFormatTag = 3;  // floating point
     f.nChannels = 1;
@@ -205,7 +205,7 @@ void TestClsVolumeMetersServer::recordingDeviceRefusesWhatItCannotDo() {
 }
 
 void TestClsVolumeMetersServer::errorTextsAreShortAndReadable() {
-    PulseWaveInDevice device;
+    WaveInDevice& device = waveInDevice();
     for (MMRESULT code : {MMSYSERR_NOERROR, MMSYSERR_ERROR, MMSYSERR_BADDEVICEID, MMSYSERR_ALLOCATED,
                           MMSYSERR_INVALHANDLE, MMSYSERR_NODRIVER, MMSYSERR_NOMEM,
                           MMSYSERR_NOTSUPPORTED, MMSYSERR_BADERRNUM, MMSYSERR_INVALPARAM,
