@@ -4,9 +4,11 @@
 
 namespace forms {
 
-void showCriticalMessage(const QString& title, const QString& text) {
+void MessageBoxes::showCritical(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
     box.exec();
 }
+
+constinit base::Replaceable<MessageBoxes> messageBoxes{base::madeOnFirstUse<MessageBoxes>};
 
 }  // namespace forms
