@@ -4,16 +4,16 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "about/mopenurl.h"
-#include "about/pictures.h"
 #include "forms/commandbutton.h"
 #include "forms/eventlabel.h"
 #include "forms/fatalerror.h"
 #include "forms/fonts.h"
 #include "forms/image.h"
 #include "forms/label.h"
-#include "forms/launchcontext.h"
 #include "forms/line.h"
+#include "launch.h"
+#include "mopenurl.h"
+#include "pictures.h"
 #include "platform/shell.h"
 #include "sounds/pictures.h"
 #include "sounds/versioninfo.h"
@@ -230,11 +230,11 @@ void frmAbout::Form_MouseMove() { highlightLink(nullptr); }
 
 void frmAbout::Label1_Click() {
     const QString mail = QStringLiteral("mailto:") + kEmailAddress;
-    const platform::LaunchContext context = forms::announceLaunch(mail);
+    const platform::LaunchContext context = about::announceLaunch(mail);
     const int code = platform::ShellExecuteA(std::uintptr_t(winId()), nullptr,
                                              mail.toLocal8Bit().constData(), nullptr, "/",
                                              platform::SW_SHOWNORMAL, context);
-    if (code != platform::kShellSuccess) forms::cancelLaunch(context);
+    if (code != platform::kShellSuccess) about::cancelLaunch(context);
 }
 
 void frmAbout::Label5_Click() { mOpenURL::OpenWebAddress(kWebAddress); }

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "forms/launchcontext.h"
+#include "launch.h"
 #include "platform/shell.h"
 
 namespace mOpenURL {
@@ -74,11 +74,11 @@ bool OpenWebAddress(const QString& address) {
     if (browser.code <= kFoundAbove) return false;
     const QByteArray commandLine = (QStringLiteral(" ") + address).toLocal8Bit();
     const platform::LaunchContext context =
-        forms::announceLaunch(QFileInfo(QString::fromLocal8Bit(browser.program)).fileName());
+        about::announceLaunch(QFileInfo(QString::fromLocal8Bit(browser.program)).fileName());
     platform::ProcessInformation process;
     platform::LaunchDesktopEntry(browser.desktopEntry.c_str(), commandLine.constData(), nullptr,
                                  context, &process);
-    if (process.processId == 0) forms::cancelLaunch(context);
+    if (process.processId == 0) about::cancelLaunch(context);
     return process.processId != 0;
 }
 

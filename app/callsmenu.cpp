@@ -1,11 +1,11 @@
 #include "callsmenu.h"
 
 #include <QAction>
-#include <QMessageBox>
 #include <QSignalBlocker>
 
 #include "forms/application.h"
 #include "forms/fatalerror.h"
+#include "forms/messagebox.h"
 #include "platform/callrouting.h"
 
 CallsMenu::CallsMenu(QWidget* parent) : QMenu(parent) {
@@ -34,8 +34,6 @@ void CallsMenu::refuse(const QString& why) {
         const QSignalBlocker quiet(playIntoCalls_);
         playIntoCalls_->setChecked(false);
     }
-    QMessageBox box(QMessageBox::Warning, forms::applicationTitle(),
-                    QStringLiteral("Quorvane cannot play into calls. ") + why, QMessageBox::Ok,
-                    parentWidget());
-    box.exec();
+    forms::messageBoxes().showWarning(forms::applicationTitle(),
+                                      QStringLiteral("Quorvane cannot play into calls. ") + why);
 }

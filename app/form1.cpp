@@ -9,6 +9,7 @@
 
 #include "about/frmabout.h"
 #include "callsmenu.h"
+#include "forms/application.h"
 #include "forms/arithmetic.h"
 #include "forms/checkbox.h"
 #include "forms/commandbutton.h"
@@ -43,10 +44,10 @@ constexpr double kVolumePoints = 13.5;
 constexpr std::int32_t kLevelsPerPercent = 655;
 
 void playClip(int clipNumber, std::uint32_t flags) {
-    Module1::entries().PlaySoundA(clipNumber, &sounds::programModule(), flags);
+    module1().PlaySoundA(clipNumber, &sounds::programModule(), flags);
 }
 
-void stopAllSound() { Module1::entries().sndPlaySoundA(nullptr, platform::SND_ASYNC); }
+void stopAllSound() { module1().sndPlaySoundA(nullptr, platform::SND_ASYNC); }
 
 template <typename Control>
 Control* named(Control* control, const char* name, double points = kTextPoints) {
@@ -295,5 +296,5 @@ void Form1::Mixer_ControlsChanged() {
 void Form1::queryUnload() {
     stopAllSound();
     platform::CallRouting::instance().shutdown(kUnloadBound);
-    Module1::entries().ExitProcess(0);
+    forms::processExit().ExitProcess(0);
 }

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "app/commandline.h"
-#include "app/form1.h"
-#include "app/singleinstance.h"
-#include "app/terminationsignals.h"
+#include "commandline.h"
+#include "form1.h"
+#include "singleinstance.h"
+#include "terminationsignals.h"
 #include "forms/application.h"
 #include "forms/commandbutton.h"
 #include "forms/display.h"

@@ -1,10 +1,12 @@
 #include "module1.h"
 
-#include <cstdlib>
-
-void Module1::defaultExit(int code) { std::_Exit(code); }
-
-Module1& Module1::entries() {
-    static Module1 calls;
-    return calls;
+bool Module1::PlaySoundA(int clipNumber, const platform::ResourceModule* module,
+                         std::uint32_t flags) {
+    return platform::PlaySoundA(clipNumber, module, flags);
 }
+
+bool Module1::sndPlaySoundA(const char* name, std::uint32_t flags) {
+    return platform::sndPlaySoundA(name, flags);
+}
+
+constinit base::Replaceable<Module1> module1{base::madeOnFirstUse<Module1>};

@@ -2,18 +2,19 @@
 
 #include <cstdint>
 
+#include "base/replaceable.h"
 #include "platform/soundplayer.h"
 
-// The platform entry points that the main window calls. They default to the real sound
-// player and process exit; a test may put recorders in their place.
-struct Module1 {
-    bool (*PlaySoundA)(int clipNumber, const platform::ResourceModule* module,
-                       std::uint32_t flags) = platform::PlaySoundA;
-    bool (*sndPlaySoundA)(const char* name, std::uint32_t flags) = platform::sndPlaySoundA;
-    void (*ExitProcess)(int code) = defaultExit;
+// The sound player's entry points as the main window calls them.
+class Module1 {
+public:
+    virtual ~Module1() = default;
 
-    [[noreturn]] static void defaultExit(int code);
-
-    // The one set in use.
-    static Module1& entries();
+    virtual bool PlaySoundA(int clipNumber, const platform::ResourceModule* module,
+                            std::uint32_t flags);
+    virtual bool sndPlaySoundA(const char* name, std::uint32_t flags);
 };
+
+// The entry points in use: the real sound player's unless a test has put a recorder in their
+// place.
+extern base::Replaceable<Module1> module1;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/commandline.h"
+#include "commandline.h"
 
 // One program per user. A launch hands its command to the running program over a socket in
 // a private folder of the user's runtime directory, or becomes the running program itself

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QMouseEvent>
 
 #include <chrono>
 #include <vector>
@@ -7,6 +6,7 @@
 #include "benchmark.h"
 #include "forms/picturebox.h"
 #include "knob/knob.h"
+#include "mousemove.h"
 
 namespace {
 
@@ -46,8 +46,7 @@ const bench::Register dragBench("knob_drag_move_us", [] {
     std::vector<double> samples;
     for (int i = 0; i < 2000; ++i) {
         const QPointF at(i % 2 ? 20 : 30, 10);
-        QMouseEvent event(QEvent::MouseMove, at, surface->mapToGlobal(at), Qt::NoButton,
-                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent event = testsupport::mouseMove(surface, at);
         const auto start = Clock::now();
         QApplication::sendEvent(surface, &event);
         samples.push_back(microseconds(changedAt - start));

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QMouseEvent>
 #include <QTest>
 
 #include <pulse/pulseaudio.h>
@@ -17,6 +16,7 @@
 #include "forms/label.h"
 #include "forms/picturebox.h"
 #include "knob/knob.h"
+#include "mousemove.h"
 #include "pulseserver.h"
 
 namespace {
@@ -127,8 +127,7 @@ void knobToSink() {
     std::int32_t value = form.sldMain->KnobValue();
     for (int i = 0; i < 200; ++i) {
         const QPointF at(i % 2 ? 20 : 30, 10);
-        QMouseEvent event(QEvent::MouseMove, at, face->mapToGlobal(at), Qt::NoButton,
-                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent event = testsupport::mouseMove(face, at);
         const std::int32_t previous = value;
         const Clock::time_point moved = Clock::now();
         QApplication::sendEvent(face, &event);

@@ -4,6 +4,8 @@
 #include <QPalette>
 #include <QStyleFactory>
 
+#include <cstdlib>
+
 #include "fonts.h"
 #include "launchcontext.h"
 
@@ -48,5 +50,9 @@ void initApplication() {
     QApplication::setFont(msSansSerif(8.25));
     followUserInput();
 }
+
+void ProcessExit::ExitProcess(int code) { std::_Exit(code); }
+
+constinit base::Replaceable<ProcessExit> processExit{base::madeOnFirstUse<ProcessExit>};
 
 }  // namespace forms

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "forms/runtimeerror.h"
+#include "runtimeerror.h"
 
 // The runtime's integer arithmetic: 32-bit signed with overflow detection, and real to
 // integer conversion to the nearest whole number with ties to even. Any result outside the

@@ -2,8 +2,8 @@
 
 #include <QMouseEvent>
 
-#include "forms/mousestate.h"
-#include "forms/twips.h"
+#include "mousestate.h"
+#include "twips.h"
 
 namespace forms {
 

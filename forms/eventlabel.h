@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/label.h"
+#include "label.h"
 
 namespace forms {
 

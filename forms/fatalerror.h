@@ -3,21 +3,18 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
 #include <new>
 
-#include "forms/runtimeerror.h"
+#include "runtimeerror.h"
 
 namespace forms {
 
 // "Run-time error '6':" and the error's text below it, as the fatal error message reads.
 QString fatalErrorText(int number, const QString& description);
 
-// What happens to an error that escapes an event handler. The default shows the fatal error
-// message (a critical message box under the application title, one OK button) and then ends
-// the process. Tests may put an observer in its place; nullptr restores the default.
-using FatalErrorReporter = std::function<void(int number, const QString& description)>;
-void setFatalErrorReporter(FatalErrorReporter reporter);
+// What happens to an error that escapes an event handler: the fatal error message (a critical
+// message box under the application title, one OK button), and then the process ends with
+// exit code 1.
 void reportFatalError(int number, const QString& description);
 
 // Runs an event handler. The handler catches nothing itself: an error that escapes it ends

@@ -140,7 +140,7 @@ void followUserInput() {
     qApp->installEventFilter(filter);
 }
 
-platform::LaunchContext announceLaunch(const QString& name) {
+std::string announceLaunch(const QString& name) {
     xcb_connection_t* connection = x11Connection();
     if (!connection) return {};
     static int sequence = 0;
@@ -152,10 +152,10 @@ platform::LaunchContext announceLaunch(const QString& name) {
                          " SCREEN=" + QByteArray::number(screenNumber());
     if (latestInputTime != 0) message += " TIMESTAMP=" + QByteArray::number(latestInputTime);
     broadcast(connection, message);
-    return {id.toStdString(), id.toStdString()};
+    return id.toStdString();
 }
 
-void cancelLaunch(const platform::LaunchContext& context) { endLaunch(context.startupId); }
+void cancelLaunch(const std::string& startupId) { endLaunch(startupId); }
 
 void endLaunch(const std::string& startupId) {
     xcb_connection_t* connection = x11Connection();

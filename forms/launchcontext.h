@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "platform/shell.h"
-
 class QWidget;
 
 namespace forms {
@@ -14,15 +12,15 @@ namespace forms {
 // the application object exists.
 void followUserInput();
 
-// The launch context for a program that the user's latest input starts, `name` showing while
-// it starts. On X11 it is a startup-notification id that carries the input's time, announced
-// to the window manager, so that the program's window may come to the front; the same id
-// serves as activation token for Wayland programs that an X11 window started. Elsewhere it is
-// empty: this Qt offers no way to ask a Wayland compositor for an activation token.
-platform::LaunchContext announceLaunch(const QString& name);
+// Announces a program that the user's latest input starts, `name` showing while it starts, and
+// returns the id to hand it. On X11 it is a startup-notification id that carries the input's
+// time, announced to the window manager, so that the program's window may come to the front;
+// the same id serves as activation token for Wayland programs that an X11 window started.
+// Elsewhere it is empty: this Qt offers no way to ask a Wayland compositor for a token.
+std::string announceLaunch(const QString& name);
 
-// Tells the window manager that an announced program did not start.
-void cancelLaunch(const platform::LaunchContext& context);
+// Tells the window manager that the program announced with `startupId` did not start.
+void cancelLaunch(const std::string& startupId);
 
 // Ends the startup notification of a launch of this program that handed its work to the
 // running program and showed no window of its own.

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "forms/twips.h"
+#include "twips.h"
 
 namespace forms {
 

@@ -2,9 +2,22 @@
 
 #include <QString>
 
+#include "base/replaceable.h"
+
 namespace forms {
 
-// A modal message box with a critical icon and one OK button; returns when it is closed.
-void showCriticalMessage(const QString& title, const QString& text);
+// The message boxes that the program raises itself.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+
+    // A modal message box with a critical icon and one OK button; returns when it is closed.
+    virtual void showCritical(const QString& title, const QString& text);
+    // The same with a warning icon, for what the user asked for and could not have.
+    virtual void showWarning(const QString& title, const QString& text);
+};
+
+// The program's message boxes: Qt's unless a test has put a recorder in their place.
+extern base::Replaceable<MessageBoxes> messageBoxes;
 
 }  // namespace forms

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "forms/mousestate.h"
+#include "mousestate.h"
 
 namespace forms {
 

@@ -3,9 +3,9 @@
 #include <QImage>
 #include <QWidget>
 
-#include "forms/drawingsurface.h"
-#include "forms/runtimeerror.h"
-#include "forms/twips.h"
+#include "drawingsurface.h"
+#include "runtimeerror.h"
+#include "twips.h"
 
 class QPainter;
 

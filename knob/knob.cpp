@@ -8,7 +8,7 @@
 
 #include "forms/picturebox.h"
 #include "forms/twips.h"
-#include "knob/knobaccessible.h"
+#include "knobaccessible.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "knob/clsknob.h"
+#include "clsknob.h"
 
 namespace forms {
 class PictureBox;

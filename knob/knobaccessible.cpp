@@ -3,7 +3,7 @@
 #include <QAccessibleWidget>
 
 #include "forms/fatalerror.h"
-#include "knob/knob.h"
+#include "knob.h"
 
 namespace {
 

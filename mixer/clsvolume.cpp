@@ -9,15 +9,6 @@ using namespace platform;
 
 namespace {
 
-void showErrorBox(const std::string& text, const std::string& title) {
-    forms::showCriticalMessage(QString::fromStdString(title), QString::fromStdString(text));
-}
-
-clsVolume::ErrorBox& errorBox() {
-    static clsVolume::ErrorBox box = showErrorBox;
-    return box;
-}
-
 // The magnitude of a reading; the most negative one has none in range and reads as the largest.
 std::int32_t magnitude(std::int32_t value) {
     if (value == std::numeric_limits<std::int32_t>::min())
@@ -26,10 +17,6 @@ std::int32_t magnitude(std::int32_t value) {
 }
 
 }  // namespace
-
-void clsVolume::setErrorBox(ErrorBox box) {
-    errorBox() = box ? std::move(box) : ErrorBox(showErrorBox);
-}
 
 clsVolume::clsVolume() : mixer_(mixerDevice()), waveIn_(waveInDevice()) {
     lastResult = mixer_.mixerOpen(&mixerHandle, 0);
@@ -195,5 +182,5 @@ void clsVolume::ReportRecordingError(MMRESULT code) {
     errorText.fill('\0');
     waveIn_.waveInGetErrorTextA(code, errorText.data(), WaveInDevice::kMaxErrorText);
     const QString title = forms::applicationTitle() + QStringLiteral(" - Mixercontrol Fehler");
-    errorBox()(std::string(errorText.data()), title.toStdString());
+    forms::messageBoxes().showCritical(title, QString::fromUtf8(errorText.data()));
 }

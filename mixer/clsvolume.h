@@ -2,9 +2,7 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <string>
 
 #include "platform/mixerdevice.h"
 #include "platform/waveindevice.h"
@@ -55,11 +53,6 @@ public:
     // Starts recording from the first input device on its first read, and keeps it running
     // until the object ends.
     std::int32_t CurrentVolumeMeterInput();
-
-    // Shows a recording failure: the text, a critical icon, one OK button, the title. The
-    // default is a modal message box; tests may put an observer in its place.
-    using ErrorBox = std::function<void(const std::string& text, const std::string& title)>;
-    static void setErrorBox(ErrorBox box);
 
 private:
     static constexpr std::size_t kBufferBytes = 8192;

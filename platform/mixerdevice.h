@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "base/replaceable.h"
+
 namespace platform {
 
 using MMRESULT = std::uint32_t;
@@ -79,8 +81,6 @@ signals:
 };
 
 // The process's mixer device: the sound server's unless a test has put another in its place.
-MixerDevice& mixerDevice();
-// Replaces the process's mixer device; nullptr restores the sound server's.
-void setMixerDevice(MixerDevice* device);
+extern base::Replaceable<MixerDevice> mixerDevice;
 
 }  // namespace platform

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "pulsevolume.h"
-#include "replaceable.h"
 #include "serverstate.h"
 
 namespace platform {
@@ -180,8 +179,7 @@ MMRESULT PulseMixerDevice::mixerClose(HMIXER handle) {
     return handle == 0 ? MMSYSERR_INVALHANDLE : MMSYSERR_NOERROR;
 }
 
-MixerDevice& mixerDevice() { return Replaceable<MixerDevice, PulseMixerDevice>::get(); }
-
-void setMixerDevice(MixerDevice* device) { Replaceable<MixerDevice, PulseMixerDevice>::set(device); }
+constinit base::Replaceable<MixerDevice> mixerDevice{
+    base::madeOnFirstUse<MixerDevice, PulseMixerDevice>};
 
 }  // namespace platform

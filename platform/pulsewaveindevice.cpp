@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "replaceable.h"
-
 namespace platform {
 
 namespace {
@@ -192,8 +190,7 @@ void PulseWaveInDevice::onRead(pa_stream* s, std::size_t, void* recording) {
     }
 }
 
-WaveInDevice& waveInDevice() { return Replaceable<WaveInDevice, PulseWaveInDevice>::get(); }
-
-void setWaveInDevice(WaveInDevice* device) { Replaceable<WaveInDevice, PulseWaveInDevice>::set(device); }
+constinit base::Replaceable<WaveInDevice> waveInDevice{
+    base::madeOnFirstUse<WaveInDevice, PulseWaveInDevice>};
 
 }  // namespace platform

@@ -66,8 +66,7 @@ public:
 };
 
 // The process's recording device: the sound server's unless a test has put another in its
-// place (nullptr restores the sound server's).
-WaveInDevice& waveInDevice();
-void setWaveInDevice(WaveInDevice* device);
+// place.
+extern base::Replaceable<WaveInDevice> waveInDevice;
 
 }  // namespace platform

@@ -6,8 +6,10 @@ add_test(NAME tst_mopenurl_unassociated COMMAND tst_mopenurl noBrowserStartsNoth
 set_tests_properties(tst_mopenurl_unassociated PROPERTIES TIMEOUT 60 LABELS about
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVANE_DESKTOP_WITHOUT_BROWSER=1")
 # The about window on the offscreen platform; its links reach recording handlers.
-quorvane_add_test(tst_frmabout SOURCES ${TEST_DIR}/tst_frmabout.cpp LIBS quorvane_about
-  LABELS about)
+# It compares the window's pictures with the folder's own, which only the folder sees.
+quorvane_add_test(tst_frmabout SOURCES ${TEST_DIR}/tst_frmabout.cpp
+  LIBS quorvane_about quorvane_forms quorvane_sounds LABELS about)
+target_include_directories(tst_frmabout PRIVATE ${CMAKE_SOURCE_DIR}/about)
 # The real program on the test display, driven by xdotool.
 quorvane_add_test(tst_aboutprogram SOURCES ${TEST_DIR}/tst_aboutprogram.cpp LABELS about e2e
   TIMEOUT 180)

@@ -4,7 +4,6 @@
 #include <QTimer>
 
 #include "about/frmabout.h"
-#include "about/pictures.h"
 #include "forms/application.h"
 #include "forms/commandbutton.h"
 #include "forms/eventlabel.h"
@@ -12,6 +11,7 @@
 #include "forms/image.h"
 #include "forms/line.h"
 #include "forms/twips.h"
+#include "pictures.h"  // the about folder's own
 #include "recordingdesktop.h"
 #include "sounds/pictures.h"
 

@@ -32,15 +32,22 @@ struct Call {
 
 QList<Call> calls;
 
-bool recordPlay(int clip, const platform::ResourceModule* module, std::uint32_t flags) {
-    calls.append({"PlaySoundA", clip, module, flags});
-    return true;
-}
-bool recordStop(const char* name, std::uint32_t flags) {
-    calls.append({"sndPlaySoundA", 0, name, flags});
-    return true;
-}
-void recordExit(int code) { calls.append({"ExitProcess", code, nullptr, 0}); }
+class RecordedModule1 : public Module1 {
+public:
+    bool PlaySoundA(int clip, const platform::ResourceModule* module, std::uint32_t flags) override {
+        calls.append({"PlaySoundA", clip, module, flags});
+        return true;
+    }
+    bool sndPlaySoundA(const char* name, std::uint32_t flags) override {
+        calls.append({"sndPlaySoundA", 0, name, flags});
+        return true;
+    }
+};
+
+class RecordedExit : public forms::ProcessExit {
+public:
+    void ExitProcess(int code) override { calls.append({"ExitProcess", code, nullptr, 0}); }
+};
 
 const Call kStop{"sndPlaySoundA", 0, nullptr, 0x0001};
 const Call kExit{"ExitProcess", 0, nullptr, 0};
@@ -69,14 +76,7 @@ class TestForm1 : public QObject {
 private slots:
     void initTestCase() {
         forms::initApplication();
-        Module1& entries = Module1::entries();
-        entries.PlaySoundA = recordPlay;
-        entries.sndPlaySoundA = recordStop;
-        entries.ExitProcess = recordExit;
-        platform::setMixerDevice(&noMixer_);
     }
-
-    void cleanupTestCase() { platform::setMixerDevice(nullptr); }
 
     void init() {
         calls.clear();
@@ -292,6 +292,10 @@ private slots:
 
 private:
     testsupport::MemoryMixerDevice noMixer_;
+    RecordedModule1 module1_;
+    const base::Replacement<Module1> recordPlayer_{module1, module1_};
+    RecordedExit exit_;
+    const base::Replacement<forms::ProcessExit> recordExit_{forms::processExit, exit_};
     std::unique_ptr<Form1> form_;
 };
 

@@ -3,15 +3,16 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/module1.h"
 #include "forms/application.h"
 #include "forms/checkbox.h"
 #include "forms/commandbutton.h"
 #include "forms/fatalerror.h"
 #include "forms/label.h"
 #include "forms/picturebox.h"
+#include "formsrecorders.h"
 #include "knob/knob.h"
 #include "memorymixerdevice.h"
+#include "mousemove.h"
 
 using namespace platform;
 using testsupport::MemoryMixerDevice;
@@ -20,21 +21,8 @@ using testsupport::MemoryMixerDevice;
 // writes, and how knob, label and "Mute" box follow.
 namespace {
 
-constexpr std::uint32_t kSpeakers = 10;
-constexpr std::uint32_t kVolume = 101;
-constexpr std::uint32_t kMute = 102;
-
-MixerControl control(std::uint32_t id, std::uint32_t type, std::int32_t max) {
-    MixerControl c;
-    c.dwControlID = id;
-    c.dwControlType = type;
-    c.Bounds.lMaximum = max;
-    return c;
-}
-
-bool ignorePlay(int, const platform::ResourceModule*, std::uint32_t) { return true; }
-bool ignoreStop(const char*, std::uint32_t) { return true; }
-void ignoreExit(int) {}
+constexpr std::uint32_t kVolume = MemoryMixerDevice::kSpeakerVolume;
+constexpr std::uint32_t kMute = MemoryMixerDevice::kSpeakerMute;
 
 }  // namespace
 
@@ -43,14 +31,8 @@ class TestVolumePanel : public QObject {
 
     std::unique_ptr<MemoryMixerDevice> mixer;
     std::unique_ptr<Form1> form;
-    QList<QPair<int, QString>> fatalErrors;
-
-    void declareSpeakers(std::int32_t level, bool muted) {
-        mixer->addLine(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, kSpeakers);
-        mixer->addControl(kSpeakers, control(kVolume, MIXERCONTROL_CONTROLTYPE_VOLUME, 65535),
-                          level);
-        mixer->addControl(kSpeakers, control(kMute, MIXERCONTROL_CONTROLTYPE_MUTE, 1), muted);
-    }
+    testsupport::RecordedMessageBoxes fatalErrors;
+    testsupport::RecordedExits exits;
 
     void showForm() {
         form = std::make_unique<Form1>();
@@ -62,12 +44,8 @@ class TestVolumePanel : public QObject {
     // The value requests that reached one control, in order: "get" or "set <value>".
     QStringList requests(std::uint32_t controlId) const {
         QStringList seen;
-        for (const MemoryMixerDevice::Call& call : mixer->calls()) {
-            if (call.arguments.size() < 2 || call.arguments[1] != controlId) continue;
-            if (call.operation == "mixerGetControlDetailsA") seen << "get";
-            if (call.operation == "mixerSetControlDetails")
-                seen << QString("set %1").arg(call.arguments[2]);
-        }
+        for (const std::string& request : mixer->requests(controlId))
+            seen << QString::fromStdString(request);
         return seen;
     }
 
@@ -77,30 +55,23 @@ class TestVolumePanel : public QObject {
     void dragClockwise(int moves) {
         forms::PictureBox* face = form->sldMain->surface();
         for (int i = 0; i < moves; ++i) {
-            const QPointF at(5 + i, 5);
-            QMouseEvent event(QEvent::MouseMove, at, face->mapToGlobal(at), Qt::NoButton,
-                              Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(face, &event);
+            QMouseEvent move = testsupport::mouseMove(face, QPointF(5 + i, 5));
+            QApplication::sendEvent(face, &move);
         }
     }
 
 private slots:
     void initTestCase() {
         forms::initApplication();
-        Module1::entries() = {ignorePlay, ignoreStop, ignoreExit};
-        forms::setFatalErrorReporter(
-            [this](int number, const QString& text) { fatalErrors.append({number, text}); });
     }
 
     void init() {
         mixer = std::make_unique<MemoryMixerDevice>();
-        setMixerDevice(mixer.get());
-        fatalErrors.clear();
+        fatalErrors.texts.clear();
     }
 
     void cleanup() {
         form.reset();
-        setMixerDevice(nullptr);
         mixer.reset();
     }
 
@@ -121,7 +92,7 @@ private slots:
         QFETCH(int, level);
         QFETCH(int, percent);
         QFETCH(int, written);
-        declareSpeakers(level, false);
+        mixer->addSpeakers(level, false);
         showForm();
         QCOMPARE(form->sldMain->KnobValue(), percent);
         QCOMPARE(form->lblVolume->text(), QString::number(percent) + '%');
@@ -132,10 +103,10 @@ private slots:
     }
 
     void labelShowsTheLayoutTextUntilTheFirstPaint() {
-        declareSpeakers(32768, false);
+        mixer->addSpeakers(32768, false);
         form = std::make_unique<Form1>();
         QCOMPARE(form->lblVolume->text(), QString("0 %"));
-        QVERIFY(mixer->calls().empty());
+        QCOMPARE(mixer->opens(), 0);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QCOMPARE(form->lblVolume->text(), QString("50%"));
@@ -145,7 +116,7 @@ private slots:
     }
 
     void mutedAtStartTicksTheBoxAndWritesMuteAgain() {
-        declareSpeakers(32768, true);
+        mixer->addSpeakers(32768, true);
         showForm();
         QCOMPARE(form->chkVolMute->value(), 1);
         QCOMPARE(requests(kMute), (QStringList{"get", "set 1"}));
@@ -154,9 +125,9 @@ private slots:
     }
 
     void tickingAndUntickingWriteTheMute() {
-        declareSpeakers(0, false);
+        mixer->addSpeakers(0, false);
         showForm();
-        mixer->clearCalls();
+        mixer->clearRequests();
         QTest::mouseClick(form->chkVolMute, Qt::LeftButton);
         QCOMPARE(mixer->value(kMute), 1);
         QTest::mouseClick(form->chkVolMute, Qt::LeftButton);
@@ -166,9 +137,9 @@ private slots:
     }
 
     void turningTheKnobWritesEachStep() {
-        declareSpeakers(10 * 655, false);
+        mixer->addSpeakers(10 * 655, false);
         showForm();
-        mixer->clearCalls();
+        mixer->clearRequests();
         dragClockwise(6);
         QStringList expected;
         for (int percent = 11; percent <= 15; ++percent)
@@ -183,7 +154,7 @@ private slots:
     }
 
     void laterRepaintsFollowTheMixer() {
-        declareSpeakers(65535, false);
+        mixer->addSpeakers(65535, false);
         showForm();
         mixer->setValue(kVolume, 40000);
         mixer->setValue(kMute, 1);
@@ -202,7 +173,7 @@ private slots:
     // The panel's own updates and the user's focus and hover repaint controls only; the
     // window's paint handler, which would read the mixer again, runs for none of them.
     void aPaintNeverCausesAnotherPaint() {
-        declareSpeakers(32768, false);
+        mixer->addSpeakers(32768, false);
         showForm();
         QTRY_COMPARE(paints(), 1);
         QTest::mouseClick(form->chkVolMute, Qt::LeftButton);
@@ -230,31 +201,30 @@ private slots:
         QCOMPARE(form->chkVolMute->value(), 1);
         QTest::mouseClick(form->chkVolMute, Qt::LeftButton);
         QCOMPARE(form->chkVolMute->value(), 0);
-        QVERIFY(fatalErrors.isEmpty());
+        QVERIFY(fatalErrors.texts.isEmpty());
     }
 
     void theVolumeObjectIsMadeOnceForTheWindowsLife() {
-        declareSpeakers(0, false);
+        mixer->addSpeakers(0, false);
         showForm();
         form->repaint();
         QTest::mouseClick(form->chkVolMute, Qt::LeftButton);
-        const auto opens = std::count_if(mixer->calls().begin(), mixer->calls().end(),
-                                         [](const auto& call) { return call.operation == "mixerOpen"; });
-        QCOMPARE(opens, 1);
+        QCOMPARE(mixer->opens(), 1);
         form.reset();
-        QCOMPARE(mixer->calls().back().operation, std::string("mixerClose"));
+        QVERIFY(!mixer->isOpen());
     }
 
     // An error out of the knob escapes into the paint handler, which catches nothing: the
     // fatal error message reports it.
     void anErrorOutOfTheKnobIsFatal() {
-        declareSpeakers(32768, false);
+        mixer->addSpeakers(32768, false);
         form = std::make_unique<Form1>();
         connect(form->sldMain, &Knob::Changed, form.get(), [] { throw forms::overflowError(); });
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QVERIFY(!fatalErrors.isEmpty());
-        QCOMPARE(fatalErrors.first(), (QPair<int, QString>{6, "Overflow"}));
+        QVERIFY(!fatalErrors.texts.isEmpty());
+        QCOMPARE(fatalErrors.texts.first(), forms::fatalErrorText(6, "Overflow"));
+        QCOMPARE(exits.codes.first(), 1);
         QCOMPARE(form->chkVolMute->value(), 0);
         QCOMPARE(requests(kMute), QStringList{});
     }

@@ -13,7 +13,6 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/module1.h"
 #include "forms/application.h"
 #include "forms/checkbox.h"
 #include "forms/label.h"
@@ -28,8 +27,6 @@ using testsupport::sinkVolume;
 using testsupport::xdotool;
 
 namespace {
-
-constexpr std::uint32_t kSpeakers = 10, kVolume = 101, kMute = 102;
 
 // Knob centre and Mute box in pixels from the main window's top left.
 const QPoint kKnobCentre(56 + 28, 288 + 32);
@@ -48,23 +45,9 @@ void setSink(int level, bool muted) {
 class ReferenceWindow {
 public:
     ReferenceWindow(std::int32_t level, bool muted) {
-        platform::MixerControl volume;
-        volume.dwControlID = kVolume;
-        volume.dwControlType = platform::MIXERCONTROL_CONTROLTYPE_VOLUME;
-        volume.Bounds.lMaximum = 65535;
-        platform::MixerControl mute = volume;
-        mute.dwControlID = kMute;
-        mute.dwControlType = platform::MIXERCONTROL_CONTROLTYPE_MUTE;
-        mixer_.addLine(platform::MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, kSpeakers);
-        mixer_.addControl(kSpeakers, volume, level);
-        mixer_.addControl(kSpeakers, mute, muted);
-        platform::setMixerDevice(&mixer_);
+        mixer_.addSpeakers(level, muted);
         form_ = std::make_unique<Form1>();
         picture_ = form_->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
-    ~ReferenceWindow() {
-        form_.reset();
-        platform::setMixerDevice(nullptr);
     }
 
     QRect areaOf(QWidget* control) const {

@@ -1,23 +1,29 @@
 #include <QtTest>
 
+#include <memory>
 #include <stdexcept>
 
 #include "forms/fatalerror.h"
+#include "formsrecorders.h"
 
-// What reaches the fatal error message when an error escapes an event handler.
+// What reaches the fatal error message when an error escapes an event handler, and that the
+// process then ends.
 
 class TestFatalError : public QObject {
     Q_OBJECT
 
-    QList<QPair<int, QString>> reported;
+    std::unique_ptr<testsupport::RecordedMessageBoxes> boxes;
+    std::unique_ptr<testsupport::RecordedExits> exits;
 
 private slots:
     void init() {
-        reported.clear();
-        forms::setFatalErrorReporter(
-            [this](int number, const QString& text) { reported.append({number, text}); });
+        boxes = std::make_unique<testsupport::RecordedMessageBoxes>();
+        exits = std::make_unique<testsupport::RecordedExits>();
     }
-    void cleanupTestCase() { forms::setFatalErrorReporter(nullptr); }
+    void cleanup() {
+        exits.reset();
+        boxes.reset();
+    }
 
     void messageNamesNumberAndText() {
         QCOMPARE(forms::fatalErrorText(6, "Overflow"), QString("Run-time error '6':\n\nOverflow"));
@@ -41,14 +47,17 @@ private slots:
             if (kind == 1) throw std::bad_alloc();
             throw std::logic_error("x");
         });
-        QCOMPARE(reported, (QList<QPair<int, QString>>{{number, text}}));
+        QCOMPARE(boxes->texts, QStringList{forms::fatalErrorText(number, text)});
+        QCOMPARE(boxes->titles, QStringList{"Quorvane"});
+        QCOMPARE(exits->codes, QList<int>{1});
     }
 
     void aHandlerThatEndsWellReportsNothing() {
         int runs = 0;
         forms::runEventHandler([&] { ++runs; });
         QCOMPARE(runs, 1);
-        QVERIFY(reported.isEmpty());
+        QVERIFY(boxes->texts.isEmpty());
+        QVERIFY(exits->codes.isEmpty());
     }
 };
 

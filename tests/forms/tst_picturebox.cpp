@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 
 #include "forms/picturebox.h"
+#include "mousemove.h"
 
 class TestPictureBox : public QObject {
     Q_OBJECT
@@ -101,8 +102,7 @@ private slots:
         box.resize(40, 40);
         box.setScaleMode(scaleMode);
         QSignalSpy moved(&box, &forms::PictureBox::mouseMoved);
-        QMouseEvent event(QEvent::MouseMove, QPointF(10.5, 3), box.mapToGlobal(QPointF(10.5, 3)),
-                          Qt::NoButton, buttons, modifiers);
+        QMouseEvent event = testsupport::mouseMove(&box, QPointF(10.5, 3), buttons, modifiers);
         QApplication::sendEvent(&box, &event);
         QCOMPARE(moved.count(), 1);
         QTEST(moved[0][0].toInt(), "button");

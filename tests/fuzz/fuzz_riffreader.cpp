@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/riffreader.h"
+#include "riffreader.h"
 
 // Feeds arbitrary bytes to the RIFF reader. The input is copied into a buffer of exactly its
 // size so that AddressSanitizer sees any read past the end; an accepted clip must lie inside

@@ -8,7 +8,9 @@
 #include "forms/fatalerror.h"
 #include "forms/picturebox.h"
 #include "forms/runtimeerror.h"
+#include "formsrecorders.h"
 #include "knob/knob.h"
+#include "mousemove.h"
 
 // The knob control driven by real mouse, key and wheel events on the offscreen platform.
 // The knob keeps its design size, 39 x 40 pixels: halves at x 19.5 and y 20.
@@ -20,10 +22,8 @@ class TestKnob : public QObject {
 
     void move(QPointF at, Qt::MouseButtons buttons = Qt::LeftButton,
               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        forms::PictureBox* surface = knob->surface();
-        QMouseEvent event(QEvent::MouseMove, at, surface->mapToGlobal(at), Qt::NoButton, buttons,
-                          modifiers);
-        QApplication::sendEvent(surface, &event);
+        QMouseEvent event = testsupport::mouseMove(knob->surface(), at, buttons, modifiers);
+        QApplication::sendEvent(knob->surface(), &event);
     }
     void key(Qt::Key k) { QTest::keyClick(knob.get(), k); }
     void wheel(int delta, bool inverted = false) {
@@ -270,11 +270,12 @@ private slots:
         value->setCurrentValue(500);
         QCOMPARE(knob->KnobValue(), 500);
 
-        QList<int> fatalErrors;
-        forms::setFatalErrorReporter([&](int number, const QString&) { fatalErrors << number; });
-        value->setCurrentValue(std::numeric_limits<int>::min());
-        forms::setFatalErrorReporter(nullptr);
-        QCOMPARE(fatalErrors, QList<int>{6});
+        {
+            const testsupport::RecordedMessageBoxes fatalErrors;
+            const testsupport::RecordedExits exits;
+            value->setCurrentValue(std::numeric_limits<int>::min());
+            QCOMPARE(fatalErrors.texts, QStringList{forms::fatalErrorText(6, "Overflow")});
+        }
         QCOMPARE(knob->KnobValue(), 500);
     }
 

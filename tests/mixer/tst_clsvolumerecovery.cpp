@@ -1,6 +1,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include "formsrecorders.h"
 #include "mixer/clsvolume.h"
 #include "platform/waveindevice.h"
 #include "pulseserver.h"
@@ -21,6 +22,7 @@ private slots:
 private:
     static void touchEveryProperty(clsVolume& v);
     testsupport::SoundServer server_;
+    testsupport::RecordedMessageBoxes boxes_;
 };
 
 void TestClsVolumeRecovery::touchEveryProperty(clsVolume& v) {
@@ -55,34 +57,24 @@ void TestClsVolumeRecovery::withoutServerReadsGiveNothing() {
     QCOMPARE(v.WaveLevel(), 0);
     QCOMPARE(v.VolumeMute(), false);
     QCOMPARE(v.WaveMute(), false);
-    clsVolume::setErrorBox([](const std::string&, const std::string&) {});
     touchEveryProperty(v);
     // A guard against hanging on the missing server, far above what the calls take.
     QVERIFY2(timer.elapsed() < 3000, qPrintable(QString("took %1 ms").arg(timer.elapsed())));
 }
 
 void TestClsVolumeRecovery::withoutServerEachInputReadShowsTwoBoxes() {
-    std::vector<std::pair<std::string, std::string>> shown;
-    clsVolume::setErrorBox([&](const std::string& text, const std::string& title) {
-        shown.emplace_back(text, title);
-    });
+    testsupport::RecordedMessageBoxes shown;
     char expected[200];
     platform::waveInDevice().waveInGetErrorTextA(platform::MMSYSERR_NODRIVER, expected, 200);
-    {
-        clsVolume v;
-        QCOMPARE(v.CurrentVolumeMeterInput(), 0);
-        QCOMPARE(shown.size(), std::size_t(2));
-        QCOMPARE(v.CurrentVolumeMeterInput(), 0);
-        QCOMPARE(shown.size(), std::size_t(4));
-    }
-    for (const auto& [text, title] : shown) {
-        QCOMPARE(text, std::string(expected));
-        QCOMPARE(title, std::string("Quorvane - Mixercontrol Fehler"));
-    }
+    clsVolume v;
+    QCOMPARE(v.CurrentVolumeMeterInput(), 0);
+    QCOMPARE(shown.texts.size(), 2);
+    QCOMPARE(v.CurrentVolumeMeterInput(), 0);
+    QCOMPARE(shown.texts, QStringList(4, QString::fromUtf8(expected)));
+    QCOMPARE(shown.titles, QStringList(4, "Quorvane - Mixercontrol Fehler"));
 }
 
 void TestClsVolumeRecovery::survivesTheServerGoingAndComingBack() {
-    clsVolume::setErrorBox([](const std::string&, const std::string&) {});
     QVERIFY(server_.start());
     server_.useInThisProcess();
     clsVolume v;

@@ -7,7 +7,6 @@
 #include "mixer/clsvolume.h"
 #include "monitorrecorder.h"
 #include "platform/mixerdevice.h"
-#include "platform/pulsemixerdevice.h"
 #include "platform/soundplayer.h"
 #include "pulseserver.h"
 
@@ -117,7 +116,7 @@ void TestClsVolumeServer::volumeMuteShowsAtTheServer() {
 }
 
 void TestClsVolumeServer::identifierZeroFailsAndChangesNothing() {
-    PulseMixerDevice device;
+    MixerDevice& device = mixerDevice();
     HMIXER h = 0;
     QCOMPARE(device.mixerOpen(&h, 0), MMSYSERR_NOERROR);
     QVERIFY(h != 0);

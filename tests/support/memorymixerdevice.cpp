@@ -2,6 +2,11 @@
 
 namespace testsupport {
 
+MixerControl mixerControl(std::uint32_t id, std::uint32_t type, std::int32_t minimum,
+                          std::int32_t maximum, std::uint32_t items) {
+    return {id, type, {minimum, maximum}, items};
+}
+
 void MemoryMixerDevice::addLine(std::uint32_t componentType, std::uint32_t lineId) {
     lines_[componentType] = lineId;
 }
@@ -10,6 +15,13 @@ void MemoryMixerDevice::addControl(std::uint32_t lineId, const MixerControl& con
                                    std::int32_t value) {
     controls_.emplace_back(lineId, control);
     values_[control.dwControlID] = value;
+}
+
+void MemoryMixerDevice::addSpeakers(std::int32_t level, bool muted) {
+    addLine(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, kSpeakers);
+    addControl(kSpeakers, mixerControl(kSpeakerVolume, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, 65535),
+               level);
+    addControl(kSpeakers, mixerControl(kSpeakerMute, MIXERCONTROL_CONTROLTYPE_MUTE, 0, 1), muted);
 }
 
 void MemoryMixerDevice::setValue(std::uint32_t controlId, std::int32_t value) {
@@ -21,21 +33,24 @@ std::int32_t MemoryMixerDevice::value(std::uint32_t controlId) const {
     return it == values_.end() ? 0 : it->second;
 }
 
-void MemoryMixerDevice::record(std::string operation, std::vector<std::int64_t> arguments) {
-    calls_.push_back({std::move(operation), std::move(arguments)});
+std::vector<std::string> MemoryMixerDevice::requests(std::uint32_t controlId) const {
+    std::vector<std::string> seen;
+    for (const auto& [id, request] : requests_)
+        if (id == controlId) seen.push_back(request);
+    return seen;
 }
 
 MMRESULT MemoryMixerDevice::mixerOpen(HMIXER* handle, std::uint32_t deviceId) {
-    record("mixerOpen", {deviceId});
     if (openResult_ != MMSYSERR_NOERROR) return openResult_;
     if (deviceId != 0) return MMSYSERR_BADDEVICEID;
     *handle = kHandle;
+    ++opens_;
+    open_ = true;
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT MemoryMixerDevice::mixerGetLineInfoA(HMIXER handle, std::uint32_t componentType,
                                               MixerLine* line) {
-    record("mixerGetLineInfoA", {handle, componentType});
     if (handle != kHandle) return MMSYSERR_INVALHANDLE;
     auto it = lines_.find(componentType);
     if (it == lines_.end()) return MIXERR_INVALLINE;
@@ -47,7 +62,6 @@ MMRESULT MemoryMixerDevice::mixerGetLineInfoA(HMIXER handle, std::uint32_t compo
 MMRESULT MemoryMixerDevice::mixerGetLineControlsA(HMIXER handle, std::uint32_t lineId,
                                                   std::uint32_t controlType,
                                                   MixerControl* control) {
-    record("mixerGetLineControlsA", {handle, lineId, controlType});
     if (handle != kHandle) return MMSYSERR_INVALHANDLE;
     for (const auto& [line, c] : controls_) {
         if (line == lineId && c.dwControlType == controlType) {
@@ -60,7 +74,7 @@ MMRESULT MemoryMixerDevice::mixerGetLineControlsA(HMIXER handle, std::uint32_t l
 
 MMRESULT MemoryMixerDevice::mixerGetControlDetailsA(HMIXER handle, std::uint32_t controlId,
                                                     std::int32_t* value) {
-    record("mixerGetControlDetailsA", {handle, controlId});
+    requests_.emplace_back(controlId, "get");
     if (handle != kHandle) return MMSYSERR_INVALHANDLE;
     if (valueResult_ != MMSYSERR_NOERROR) return valueResult_;
     auto it = values_.find(controlId);
@@ -71,7 +85,7 @@ MMRESULT MemoryMixerDevice::mixerGetControlDetailsA(HMIXER handle, std::uint32_t
 
 MMRESULT MemoryMixerDevice::mixerSetControlDetails(HMIXER handle, std::uint32_t controlId,
                                                    std::int32_t value) {
-    record("mixerSetControlDetails", {handle, controlId, value});
+    requests_.emplace_back(controlId, "set " + std::to_string(value));
     if (handle != kHandle) return MMSYSERR_INVALHANDLE;
     if (valueResult_ != MMSYSERR_NOERROR) return valueResult_;
     auto it = values_.find(controlId);
@@ -81,8 +95,9 @@ MMRESULT MemoryMixerDevice::mixerSetControlDetails(HMIXER handle, std::uint32_t 
 }
 
 MMRESULT MemoryMixerDevice::mixerClose(HMIXER handle) {
-    record("mixerClose", {handle});
-    return handle == kHandle ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    if (handle != kHandle) return MMSYSERR_INVALHANDLE;
+    open_ = false;
+    return MMSYSERR_NOERROR;
 }
 
 }  // namespace testsupport

@@ -1,24 +1,14 @@
 #include "memorywaveindevice.h"
 
-#include <algorithm>
-
 namespace testsupport {
 
-int MemoryWaveInDevice::headerIndex(const WAVEHDR* header) {
-    auto it = std::find(headers_.begin(), headers_.end(), header);
-    if (it != headers_.end()) return int(it - headers_.begin());
-    headers_.push_back(header);
-    return int(headers_.size() - 1);
-}
+namespace {
 
-std::size_t MemoryWaveInDevice::count(const std::string& operation) const {
-    return std::count_if(calls_.begin(), calls_.end(),
-                         [&](const Call& c) { return c.operation == operation; });
-}
+constexpr HWAVEIN kHandle = 0x5731;
 
-MMRESULT MemoryWaveInDevice::answer(const std::string& operation,
-                                    std::vector<std::int64_t> arguments) {
-    calls_.push_back({operation, std::move(arguments)});
+}  // namespace
+
+MMRESULT MemoryWaveInDevice::result(const std::string& operation) const {
     auto it = results_.find(operation);
     return it == results_.end() ? MMSYSERR_NOERROR : it->second;
 }
@@ -32,45 +22,69 @@ bool MemoryWaveInDevice::completeNextBuffer() {
     return true;
 }
 
+std::vector<std::uint32_t> MemoryWaveInDevice::bufferLengths() const {
+    std::vector<std::uint32_t> lengths;
+    for (const WAVEHDR* h : queue_) lengths.push_back(h->dwBufferLength);
+    return lengths;
+}
+
 MMRESULT MemoryWaveInDevice::waveInOpen(HWAVEIN* handle, std::uint32_t deviceId,
-                                        const WAVEFORMATEX& f) {
-    const MMRESULT r = answer("waveInOpen", {deviceId, f.wFormatTag, f.nChannels, f.nSamplesPerSec,
-                                             f.nAvgBytesPerSec, f.nBlockAlign, f.wBitsPerSample,
-                                             f.cbSize});
-    if (r == MMSYSERR_NOERROR) *handle = kHandle;
+                                        const WAVEFORMATEX& format) {
+    const MMRESULT r = deviceId == 0 ? result("waveInOpen") : MMSYSERR_BADDEVICEID;
+    if (r != MMSYSERR_NOERROR) return r;
+    *handle = kHandle;
+    format_ = format;
+    ++opens_;
+    open_ = true;
     return r;
 }
 
 MMRESULT MemoryWaveInDevice::waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header) {
-    const MMRESULT r = answer("waveInPrepareHeader", {handle, headerIndex(header),
-                                                      header->dwBufferLength});
-    if (r == MMSYSERR_NOERROR) header->dwFlags |= WHDR_PREPARED;
+    const MMRESULT r = handle == kHandle ? result("waveInPrepareHeader") : MMSYSERR_INVALHANDLE;
+    if (r != MMSYSERR_NOERROR) return r;
+    header->dwFlags |= WHDR_PREPARED;
+    prepared_.insert(header);
     return r;
 }
 
 MMRESULT MemoryWaveInDevice::waveInAddBuffer(HWAVEIN handle, WAVEHDR* header) {
-    const MMRESULT r = answer("waveInAddBuffer", {handle, headerIndex(header)});
-    if (r == MMSYSERR_NOERROR) {
-        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-        queue_.push_back(header);
-    }
+    const MMRESULT r = handle == kHandle ? result("waveInAddBuffer") : MMSYSERR_INVALHANDLE;
+    if (r != MMSYSERR_NOERROR) return r;
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    queue_.push_back(header);
     return r;
 }
 
-MMRESULT MemoryWaveInDevice::waveInStart(HWAVEIN handle) { return answer("waveInStart", {handle}); }
+MMRESULT MemoryWaveInDevice::waveInStart(HWAVEIN handle) {
+    const MMRESULT r = handle == kHandle ? result("waveInStart") : MMSYSERR_INVALHANDLE;
+    if (r == MMSYSERR_NOERROR) started_ = true;
+    return r;
+}
 
 MMRESULT MemoryWaveInDevice::waveInReset(HWAVEIN handle) {
+    if (handle != kHandle) return MMSYSERR_INVALHANDLE;
     while (completeNextBuffer()) {}
-    return answer("waveInReset", {handle});
+    started_ = false;
+    return result("waveInReset");
 }
 
-MMRESULT MemoryWaveInDevice::waveInStop(HWAVEIN handle) { return answer("waveInStop", {handle}); }
+MMRESULT MemoryWaveInDevice::waveInStop(HWAVEIN handle) {
+    const MMRESULT r = handle == kHandle ? result("waveInStop") : MMSYSERR_INVALHANDLE;
+    if (r == MMSYSERR_NOERROR) started_ = false;
+    return r;
+}
 
 MMRESULT MemoryWaveInDevice::waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header) {
+    if (handle != kHandle) return MMSYSERR_INVALHANDLE;
     header->dwFlags &= ~WHDR_PREPARED;
-    return answer("waveInUnprepareHeader", {handle, headerIndex(header)});
+    prepared_.erase(header);
+    return result("waveInUnprepareHeader");
 }
 
-MMRESULT MemoryWaveInDevice::waveInClose(HWAVEIN handle) { return answer("waveInClose", {handle}); }
+MMRESULT MemoryWaveInDevice::waveInClose(HWAVEIN handle) {
+    const MMRESULT r = handle == kHandle ? result("waveInClose") : MMSYSERR_INVALHANDLE;
+    if (r == MMSYSERR_NOERROR) open_ = false;
+    return r;
+}
 
 }  // namespace testsupport

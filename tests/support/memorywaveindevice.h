@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,27 +12,25 @@ namespace testsupport {
 
 using namespace platform;
 
-// A recording device for unit tests: it records every call with its arguments, answers with
-// the codes a test sets, and fills nothing until a test says a queued buffer is done.
+// A recording device for unit tests. While it lives it is the process's recording device. It
+// answers with the codes a test sets, shows what state a caller left it in, and fills nothing
+// until a test says a queued buffer is done.
 class MemoryWaveInDevice : public WaveInDevice {
 public:
-    struct Call {
-        std::string operation;
-        std::vector<std::int64_t> arguments;
-        bool operator==(const Call&) const = default;
-    };
-
-    static constexpr HWAVEIN kHandle = 0x5731;
-
     // Answers `operation` (a call's name) with `result` from now on.
     void setResult(const std::string& operation, MMRESULT result) { results_[operation] = result; }
     // Marks the first queued buffer done, as the device does once it is full.
     bool completeNextBuffer();
-    std::size_t queued() const { return queue_.size(); }
 
-    const std::vector<Call>& calls() const { return calls_; }
-    void clearCalls() { calls_.clear(); }
-    std::size_t count(const std::string& operation) const;
+    int opens() const { return opens_; }
+    bool isOpen() const { return open_; }
+    bool isStarted() const { return started_; }
+    // The format of the latest open.
+    const WAVEFORMATEX& format() const { return format_; }
+    std::size_t prepared() const { return prepared_.size(); }
+    std::size_t queued() const { return queue_.size(); }
+    // The length of each buffer queued so far.
+    std::vector<std::uint32_t> bufferLengths() const;
 
     MMRESULT waveInOpen(HWAVEIN* handle, std::uint32_t deviceId,
                         const WAVEFORMATEX& format) override;
@@ -43,17 +42,17 @@ public:
     MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header) override;
     MMRESULT waveInClose(HWAVEIN handle) override;
 
-    // Buffer arguments are recorded by position: 0 for the first header ever seen, 1 for the
-    // next, and so on.
-    int headerIndex(const WAVEHDR* header);
-
 private:
-    MMRESULT answer(const std::string& operation, std::vector<std::int64_t> arguments);
+    MMRESULT result(const std::string& operation) const;
 
     std::map<std::string, MMRESULT> results_;
-    std::vector<const WAVEHDR*> headers_;
+    int opens_ = 0;
+    bool open_ = false;
+    bool started_ = false;
+    WAVEFORMATEX format_;
+    std::set<const WAVEHDR*> prepared_;
     std::vector<WAVEHDR*> queue_;
-    std::vector<Call> calls_;
+    base::Replacement<WaveInDevice> inPlace_{waveInDevice, *this};
 };
 
 }  // namespace testsupport
