@@ -233,6 +233,8 @@ void Form1::connectHandlers() {
     connectHandler(chkVolMute, &forms::CheckBox::clickEvent, this, &Form1::chkVolMute_Click);
     connectHandler(&platform::mixerDevice(), &platform::MixerDevice::controlsChanged, this,
                    &Form1::Mixer_ControlsChanged);
+    // A mixer that could not be reached before is met as the first paint meets it.
+    connect(&platform::mixerDevice(), &platform::MixerDevice::reached, this, qOverload<>(&QWidget::update));
 }
 
 void Form1::Command1_Click() { playClip(102, kPlayLooped); }

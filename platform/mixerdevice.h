@@ -74,10 +74,13 @@ public:
     virtual MMRESULT mixerClose(HMIXER handle) = 0;
 
 signals:
-    // A control changed through someone else (another program, media keys, a new default
-    // device), or the device became reachable. Raised from any thread; receivers in another
-    // thread hear of it through their event loop.
+    // A control changed through someone else: another program, media keys, a new default
+    // device. Raised from any thread; receivers in another thread hear of it through their
+    // event loop.
     void controlsChanged();
+    // The device can be read and written again after it could not (a sound server answered,
+    // late or after a restart), as if it had just been opened.
+    void reached();
 };
 
 // The process's mixer device: the sound server's unless a test has put another in its place.

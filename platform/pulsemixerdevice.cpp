@@ -82,7 +82,12 @@ MMRESULT writeWave(std::uint32_t controlId, std::int32_t value) {
 PulseMixerDevice::PulseMixerDevice() {
     ServerState& state = ServerState::instance();
     PulseLock lock;
-    state.setSinkListener([this] { emit controlsChanged(); }, lock);
+    state.setSinkListener(
+        [this](bool arrived) {
+            if (arrived) emit reached();
+            else emit controlsChanged();
+        },
+        lock);
 }
 
 PulseMixerDevice::~PulseMixerDevice() {

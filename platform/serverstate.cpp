@@ -28,7 +28,7 @@ ServerState::ServerState() {
     PulseConnection::instance().start(lock);
 }
 
-void ServerState::setSinkListener(std::function<void()> listener, const PulseLock&) {
+void ServerState::setSinkListener(SinkListener listener, const PulseLock&) {
     sinkListener_ = std::move(listener);
 }
 
@@ -54,7 +54,7 @@ void ServerState::disconnected(const PulseLock&) {
     streamVolume_.reset();
     streamMute_.reset();
     streamWrites_ = 0;
-    if (hadSink && sinkListener_) sinkListener_();
+    if (hadSink && sinkListener_) sinkListener_(false);
 }
 
 void ServerState::serverEvent(pa_subscription_event_type_t type, std::uint32_t index,
@@ -101,7 +101,7 @@ void ServerState::takeServer(const pa_server_info& info) {
     if (!sinkName.empty()) return querySink();
     if (sink_ && sinkListener_) {
         sink_.reset();
-        sinkListener_();
+        sinkListener_(false);
     }
 }
 
@@ -111,13 +111,14 @@ void ServerState::onSinkInfo(pa_context*, const pa_sink_info* info, int eol, voi
 
 void ServerState::takeSink(const pa_sink_info& info) {
     if (info.name != defaultSinkName_) return;  // the default moved on meanwhile
+    const bool arrived = !sink_;
     const bool sameSink = sink_ && sink_->index == info.index;
     if (sameSink && sinkWrites_ > 0) return;  // our own writes are still on their way
     const bool changed = !sameSink || !sameVolume(sink_->volume, info.volume) ||
                          sink_->mute != (info.mute != 0);
     sink_ = Sink{info.index, info.name, info.monitor_source_name ? info.monitor_source_name : "",
                  info.volume, info.mute != 0};
-    if (changed && sinkListener_) sinkListener_();
+    if (changed && sinkListener_) sinkListener_(arrived);
 }
 
 bool ServerState::setSinkVolume(pa_volume_t loudest, const PulseLock&) {

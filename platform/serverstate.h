@@ -31,8 +31,10 @@ public:
     static ServerState& instance();
 
     // Called on the sound thread whenever the default sink, its volume or its mute changed
-    // through someone else, or became known on a new connection.
-    void setSinkListener(std::function<void()> listener, const PulseLock& lock);
+    // through someone else (`arrived` false), or when a sink is known again after there was
+    // none, as on a new connection (`arrived` true).
+    using SinkListener = std::function<void(bool arrived)>;
+    void setSinkListener(SinkListener listener, const PulseLock& lock);
 
     // The default sink, or null while it is not known (no server, or not learnt yet).
     const Sink* defaultSink(const PulseLock& lock) const;
@@ -83,7 +85,7 @@ private:
     static void onStreamWritten(pa_context*, int success, void* self);
 
     pa_context* context_ = nullptr;
-    std::function<void()> sinkListener_;
+    SinkListener sinkListener_;
     std::string defaultSinkName_;
     std::string defaultSource_;
     std::optional<Sink> sink_;
