@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "pulsevolume.h"
 #include "serverstate.h"
@@ -35,46 +36,41 @@ pa_volume_t serverVolumeOf(std::int32_t level) {
     return toServerVolume(static_cast<std::uint32_t>(std::clamp<std::int32_t>(level, 0, kMaxLevel)));
 }
 
-MMRESULT done(bool sent) { return sent ? MMSYSERR_NOERROR : MMSYSERR_NODRIVER; }
-
-MMRESULT readSpeakers(std::uint32_t controlId, std::int32_t* value) {
+// What a speakers or wave control shows in the server's state as last seen; none while that
+// is not known.
+std::optional<std::int32_t> knownValue(std::uint32_t controlId) {
     const ServerState& state = ServerState::instance();
     PulseLock lock;
     const ServerState::Sink* sink = state.defaultSink(lock);
-    if (!sink) return MMSYSERR_NODRIVER;
-    *value = controlId == PulseMixerDevice::kSpeakerMute
-                 ? (sink->mute ? 1 : 0)
-                 : static_cast<std::int32_t>(toLevel(pa_cvolume_max(&sink->volume)));
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT writeSpeakers(std::uint32_t controlId, std::int32_t value) {
-    ServerState& state = ServerState::instance();
-    PulseLock lock;
-    if (controlId == PulseMixerDevice::kSpeakerMute) return done(state.setSinkMute(value != 0, lock));
-    return done(state.setSinkVolume(serverVolumeOf(value), lock));
-}
-
-MMRESULT readWave(std::uint32_t controlId, std::int32_t* value) {
-    const ServerState& state = ServerState::instance();
-    PulseLock lock;
-    if (controlId == PulseMixerDevice::kWaveMute) {
-        const std::optional<bool> mute = state.streamMute(lock);
-        if (!mute) return MMSYSERR_NODRIVER;
-        *value = *mute ? 1 : 0;
-    } else {
-        const std::optional<pa_volume_t> volume = state.streamVolume(lock);
-        if (!volume) return MMSYSERR_NODRIVER;
-        *value = static_cast<std::int32_t>(toLevel(*volume));
+    switch (controlId) {
+    case PulseMixerDevice::kSpeakerVolume:
+        if (!sink) return std::nullopt;
+        return static_cast<std::int32_t>(toLevel(pa_cvolume_max(&sink->volume)));
+    case PulseMixerDevice::kSpeakerMute:
+        if (!sink) return std::nullopt;
+        return sink->mute ? 1 : 0;
+    case PulseMixerDevice::kWaveVolume:
+        if (const auto volume = state.streamVolume(lock)) return static_cast<std::int32_t>(toLevel(*volume));
+        return std::nullopt;
+    case PulseMixerDevice::kWaveMute:
+        if (const auto mute = state.streamMute(lock)) return *mute ? 1 : 0;
+        return std::nullopt;
+    default:
+        return std::nullopt;
     }
-    return MMSYSERR_NOERROR;
 }
 
-MMRESULT writeWave(std::uint32_t controlId, std::int32_t value) {
+// Sends a speakers or wave control's new value; false when there is nothing to send it to.
+bool sendValue(std::uint32_t controlId, std::int32_t value) {
     ServerState& state = ServerState::instance();
     PulseLock lock;
-    if (controlId == PulseMixerDevice::kWaveMute) return done(state.setStreamMute(value != 0, lock));
-    return done(state.setStreamVolume(serverVolumeOf(value), lock));
+    switch (controlId) {
+    case PulseMixerDevice::kSpeakerVolume: return state.setSinkVolume(serverVolumeOf(value), lock);
+    case PulseMixerDevice::kSpeakerMute: return state.setSinkMute(value != 0, lock);
+    case PulseMixerDevice::kWaveVolume: return state.setStreamVolume(serverVolumeOf(value), lock);
+    case PulseMixerDevice::kWaveMute: return state.setStreamMute(value != 0, lock);
+    default: return false;
+    }
 }
 
 }  // namespace
@@ -137,10 +133,13 @@ MMRESULT PulseMixerDevice::mixerGetControlDetailsA(HMIXER handle, std::uint32_t 
     switch (controlId) {
     case kSpeakerVolume:
     case kSpeakerMute:
-        return readSpeakers(controlId, value);
     case kWaveVolume:
-    case kWaveMute:
-        return readWave(controlId, value);
+    case kWaveMute: {
+        const std::optional<std::int32_t> known = knownValue(controlId);
+        if (!known) return MMSYSERR_NODRIVER;
+        *value = *known;
+        return MMSYSERR_NOERROR;
+    }
     case kOutputPeak:
         return readMeter(outputMeter_, true, value);
     case kInputPeak:
@@ -168,10 +167,9 @@ MMRESULT PulseMixerDevice::mixerSetControlDetails(HMIXER handle, std::uint32_t c
     switch (controlId) {
     case kSpeakerVolume:
     case kSpeakerMute:
-        return writeSpeakers(controlId, value);
     case kWaveVolume:
     case kWaveMute:
-        return writeWave(controlId, value);
+        return sendValue(controlId, value) ? MMSYSERR_NOERROR : MMSYSERR_NODRIVER;
     case kOutputPeak:
     case kInputPeak:
         return MMSYSERR_INVALPARAM;  // meters are read-only

@@ -173,9 +173,8 @@ void VirtualMicrophone::loadNext() {
     forget(pa_context_load_module(context_, name, argument.c_str(), &VirtualMicrophone::onModuleLoaded, this));
 }
 
-void VirtualMicrophone::onModuleLoaded(pa_context* c, std::uint32_t index, void* self) {
+void VirtualMicrophone::onModuleLoaded(pa_context*, std::uint32_t index, void* self) {
     static_cast<VirtualMicrophone*>(self)->loaded(index);
-    (void)c;
 }
 
 void VirtualMicrophone::loaded(std::uint32_t index) {
