@@ -59,23 +59,23 @@ VirtualMicrophone::VirtualMicrophone() {
 std::string VirtualMicrophone::owner() const { return kOwnerKey + std::to_string(getpid()); }
 
 // What is loaded, in order: the mixing sink (it never rewinds, so its monitor never replays
-// what it passed on), the microphone into it, and the source that call programs list.
+// what it passed on), the source that call programs list, and the microphone into the sink.
 std::vector<std::pair<const char*, std::string>> VirtualMicrophone::modules() const {
     const std::string mark = owner();
     std::vector<std::pair<const char*, std::string>> plan;
     plan.emplace_back("module-null-sink",
                       std::string("sink_name=") + kMixSinkName + " norewinds=1 sink_properties='" +
                           "device.description=\"Quorvane call mix\" " + mark + "'");
+    plan.emplace_back("module-remap-source",
+                      std::string("master=") + kMixSinkName + ".monitor source_name=" + kSourceName +
+                          " source_properties='device.description=\"Quorvane microphone\" " + mark +
+                          "'");
     if (!microphone_.empty())
         plan.emplace_back("module-loopback",
                           "source=" + microphone_ + " sink=" + kMixSinkName +
                               " latency_msec=20 source_dont_move=true sink_dont_move=true"
                               " sink_input_properties='" + mark + "' source_output_properties='" +
                               mark + "'");
-    plan.emplace_back("module-remap-source",
-                      std::string("master=") + kMixSinkName + ".monitor source_name=" + kSourceName +
-                          " source_properties='device.description=\"Quorvane microphone\" " + mark +
-                          "'");
     return plan;
 }
 
@@ -159,16 +159,9 @@ void VirtualMicrophone::onModuleInfo(pa_context*, const pa_module_info* info, in
 }
 
 void VirtualMicrophone::loadNext() {
-    if (!context_) return;
     const auto plan = modules();
-    if (loaded_.size() == plan.size()) {
-        loading_ = false;
-        PulseLock lock;
-        setMixSink(kMixSinkName, lock);
-        keepDefaults();
-        return;
-    }
-    loading_ = true;
+    loading_ = context_ && loaded_.size() < plan.size();
+    if (!loading_) return;
     const auto& [name, argument] = plan[loaded_.size()];
     forget(pa_context_load_module(context_, name, argument.c_str(), &VirtualMicrophone::onModuleLoaded, this));
 }
@@ -178,18 +171,29 @@ void VirtualMicrophone::onModuleLoaded(pa_context*, std::uint32_t index, void* s
 }
 
 void VirtualMicrophone::loaded(std::uint32_t index) {
-    if (index == PA_INVALID_INDEX) {
-        const std::string reason = pa_strerror(pa_context_errno(context_));
-        loading_ = false;
-        wanted_ = false;
-        unloadAll();
-        if (failureListener_) failureListener_(reason);
-        return;
-    }
+    PulseLock lock;
+    if (index == PA_INVALID_INDEX) return loadFailed();
     loaded_.push_back(index);
-    if (wanted_) return loadNext();
+    if (!wanted_) {  // turned off while loading
+        loading_ = false;
+        return unloadAll();
+    }
+    if (loaded_.size() == kVoice) {
+        setMixSink(kMixSinkName, lock);
+        keepDefaults();
+    }
+    loadNext();
+}
+
+// Without its microphone (not there yet after a server start, or unplugged) the virtual
+// microphone still carries the program's sounds; the voice joins when a source appears.
+void VirtualMicrophone::loadFailed() {
     loading_ = false;
-    unloadAll();  // turned off while loading
+    if (!wanted_ || loaded_.size() == kVoice) return;
+    const std::string reason = pa_strerror(pa_context_errno(context_));
+    wanted_ = false;
+    unloadAll();
+    if (failureListener_) failureListener_(reason);
 }
 
 void VirtualMicrophone::unloadAll() {
@@ -212,10 +216,16 @@ void VirtualMicrophone::keepDefaults() {
     forget(pa_context_get_server_info(context_, &VirtualMicrophone::onServerInfo, this));
 }
 
-void VirtualMicrophone::serverEvent(pa_subscription_event_type_t type, std::uint32_t, const PulseLock&) {
+void VirtualMicrophone::serverEvent(pa_subscription_event_type_t type, std::uint32_t index, const PulseLock&) {
+    if (!context_ || !wanted_ || loaded_.size() < kVoice) return;
     const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
-    if (facility != PA_SUBSCRIPTION_EVENT_SERVER || !context_ || loaded_.empty()) return;
-    if (std::chrono::steady_clock::now() < guardUntil_)
+    const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_MODULE && kind == PA_SUBSCRIPTION_EVENT_REMOVE &&
+        loaded_.size() > kVoice && loaded_[kVoice] == index)
+        loaded_.pop_back();  // the loopback ends itself when its microphone goes
+    if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && kind == PA_SUBSCRIPTION_EVENT_NEW && !loading_)
+        loadNext();
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER && std::chrono::steady_clock::now() < guardUntil_)
         forget(pa_context_get_server_info(context_, &VirtualMicrophone::onServerInfo, this));
 }
 

@@ -10,10 +10,11 @@
 namespace platform {
 
 // The virtual microphone that carries the program's sounds into calls. Turned on, it loads
-// three stock modules: a null sink that mixes, a loopback of the microphone that was the
-// default when it was turned on into that sink, and a source "quorvane_mic" over the sink's
-// monitor that call programs list as "Quorvane microphone". The player plays every clip into
-// the mixing sink as well as to the speakers; the microphone never reaches the speakers.
+// three stock modules: a null sink that mixes, a source "quorvane_mic" over the sink's monitor
+// that call programs list as "Quorvane microphone", and a loopback into that sink of the
+// microphone that was the default when it was turned on, whenever that microphone is there.
+// The player plays every clip into the mixing sink as well as to the speakers; the
+// microphone never reaches the speakers.
 //
 // Everything it loads carries the property quorvane.owner with the program's process id, so
 // that it can be unloaded when turned off or at the end, and so that what a crashed run left
@@ -51,9 +52,12 @@ public:
 private:
     VirtualMicrophone();
 
-    void sweepLeftovers();
+    // Where the loopback of the microphone comes in the modules' order.
+    static constexpr std::size_t kVoice = 2;
+
     void loadNext();
     void loaded(std::uint32_t index);
+    void loadFailed();
     void unloadAll();
     void keepDefaults();
     void setMixSink(std::string sink, const PulseLock& lock);
