@@ -24,13 +24,6 @@ void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* d
     deadline->connection->signal();
 }
 
-pa_time_event* timerAfter(pa_mainloop_api* api, std::chrono::milliseconds delay,
-                          pa_time_event_cb_t callback, void* data) {
-    struct timeval when;
-    pa_timeval_add(pa_gettimeofday(&when), static_cast<pa_usec_t>(delay.count()) * PA_USEC_PER_MSEC);
-    return api->time_new(api, &when, callback, data);
-}
-
 void onReleasedState(pa_stream* s, void*) {
     switch (pa_stream_get_state(s)) {
     case PA_STREAM_READY:
@@ -85,6 +78,13 @@ pa_mainloop_api* PulseConnection::api() const { return pa_threaded_mainloop_get_
 
 bool PulseConnection::onSoundThread() const { return pa_threaded_mainloop_in_thread(mainloop_); }
 
+pa_time_event* PulseConnection::startTimer(std::chrono::milliseconds delay, pa_time_event_cb_t callback,
+                                           void* data) {
+    struct timeval when;
+    pa_timeval_add(pa_gettimeofday(&when), static_cast<pa_usec_t>(delay.count()) * PA_USEC_PER_MSEC);
+    return api()->time_new(api(), &when, callback, data);
+}
+
 void PulseConnection::start(const PulseLock& lock) {
     if (!context_ && !retry_) connect(lock);
 }
@@ -130,7 +130,7 @@ void PulseConnection::drop(const PulseLock&) {
 
 void PulseConnection::retryLater(const PulseLock&) {
     if (retry_) return;
-    retry_ = timerAfter(api(), kRetryInterval, &PulseConnection::onRetry, this);
+    retry_ = startTimer(kRetryInterval, &PulseConnection::onRetry, this);
 }
 
 void PulseConnection::onRetry(pa_mainloop_api* api, pa_time_event* event, const struct timeval*,
@@ -172,7 +172,7 @@ bool PulseConnection::waitUntil(const PulseLock&, const std::function<bool()>& d
                                 std::chrono::milliseconds timeout) {
     if (done() || onSoundThread()) return done();
     Deadline deadline{this};
-    pa_time_event* event = timerAfter(api(), timeout, &onDeadline, &deadline);
+    pa_time_event* event = startTimer(timeout, &onDeadline, &deadline);
     while (!done() && !deadline.passed) pa_threaded_mainloop_wait(mainloop_);
     api()->time_free(event);
     return done();

@@ -63,6 +63,8 @@ public:
 
     pa_mainloop_api* api() const;
     bool onSoundThread() const;
+    // A one-shot timer on the sound thread; api()->time_free() ends it, fired or not.
+    pa_time_event* startTimer(std::chrono::milliseconds delay, pa_time_event_cb_t callback, void* data);
 
     // Waits until done() holds or the timeout passes and returns done(). Callbacks that change
     // what done() looks at must call signal(). On the sound thread nothing can arrive while
@@ -101,6 +103,14 @@ private:
 // confirmed it (a stream still being created cannot be disconnected yet) and unreferenced
 // when it is gone. The caller forgets the pointer.
 void releaseStream(pa_stream* stream, const PulseLock& lock);
+
+// The facility (sink, source, module...) and the kind (new, change, remove) of an event.
+inline unsigned eventFacility(pa_subscription_event_type_t type) {
+    return type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+}
+inline unsigned eventKind(pa_subscription_event_type_t type) {
+    return type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+}
 
 // Drops an operation whose outcome nobody waits for.
 void forget(pa_operation* op);

@@ -4,12 +4,8 @@ namespace platform {
 
 namespace {
 
-pa_subscription_event_type_t facility(pa_subscription_event_type_t type) {
-    return static_cast<pa_subscription_event_type_t>(type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK);
-}
-
 bool isChange(pa_subscription_event_type_t type) {
-    return (type & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_CHANGE;
+    return eventKind(type) == PA_SUBSCRIPTION_EVENT_CHANGE;
 }
 
 bool sameVolume(const pa_cvolume& a, const pa_cvolume& b) { return pa_cvolume_equal(&a, &b) != 0; }
@@ -59,7 +55,7 @@ void ServerState::disconnected(const PulseLock&) {
 
 void ServerState::serverEvent(pa_subscription_event_type_t type, std::uint32_t index,
                               const PulseLock&) {
-    switch (facility(type)) {
+    switch (eventFacility(type)) {
     case PA_SUBSCRIPTION_EVENT_SERVER:
         queryServer();
         break;

@@ -256,11 +256,8 @@ private:
     static void onDrained(pa_stream* s, int success, void* data) {
         auto& out = *static_cast<Output*>(data);
         if (s != out.stream || !success) return;
-        pa_mainloop_api* api = out.player->connection_.api();
-        struct timeval when;
-        pa_timeval_add(pa_gettimeofday(&when), kRetireAfterDrain.count() * PA_USEC_PER_MSEC);
         cancelRetirement(out);
-        out.retireTimer = api->time_new(api, &when, &Player::onRetireTime, &out);
+        out.retireTimer = out.player->connection_.startTimer(kRetireAfterDrain, &Player::onRetireTime, &out);
     }
 
     static void onRetireTime(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data) {

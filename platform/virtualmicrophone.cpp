@@ -218,8 +218,8 @@ void VirtualMicrophone::keepDefaults() {
 
 void VirtualMicrophone::serverEvent(pa_subscription_event_type_t type, std::uint32_t index, const PulseLock&) {
     if (!context_ || !wanted_ || loaded_.size() < kVoice) return;
-    const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
-    const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    const unsigned facility = eventFacility(type);
+    const unsigned kind = eventKind(type);
     if (facility == PA_SUBSCRIPTION_EVENT_MODULE && kind == PA_SUBSCRIPTION_EVENT_REMOVE &&
         loaded_.size() > kVoice && loaded_[kVoice] == index)
         loaded_.pop_back();  // the loopback ends itself when its microphone goes
