@@ -19,7 +19,7 @@ inline platform::LaunchContext announceLaunch(const QString& name) {
 
 // Tells the window manager that an announced program did not start.
 inline void cancelLaunch(const platform::LaunchContext& context) {
-    forms::cancelLaunch(context.startupId);
+    forms::endLaunch(context.startupId);
 }
 
 }  // namespace about

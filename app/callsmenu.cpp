@@ -19,8 +19,6 @@ CallsMenu::CallsMenu(QWidget* parent) : QMenu(parent) {
             });
 }
 
-bool CallsMenu::playsIntoCalls() const { return playIntoCalls_->isChecked(); }
-
 void CallsMenu::setPlayIntoCalls(bool on) { playIntoCalls_->setChecked(on); }
 
 void CallsMenu::turn(bool on) {

@@ -12,7 +12,6 @@ class CallsMenu : public QMenu {
 public:
     explicit CallsMenu(QWidget* parent);
 
-    bool playsIntoCalls() const;
     void setPlayIntoCalls(bool on);
 
 private:

@@ -278,7 +278,7 @@ void Form1::sldMain_Changed() {
     const std::int32_t percent = sldMain->KnobValue();
     const std::int32_t level = forms::checkedMul(percent, kLevelsPerPercent);
     if (!followingMixer_) mixer.VolumeLevel(level);
-    lblVolume->setText(QString::number(sldMain->KnobValue()) + '%');
+    lblVolume->setText(QString::number(percent) + '%');
 }
 
 void Form1::chkVolMute_Click() {

@@ -38,20 +38,19 @@ std::string folderPath() {
     return "/tmp/quorvane-" + std::to_string(getuid());
 }
 
-std::string socketPath(const std::string& folder) { return folder + "/socket"; }
-
-bool socketAddress(const std::string& path, sockaddr_un* address) {
-    if (path.size() >= sizeof address->sun_path) return false;
-    address->sun_family = AF_UNIX;
-    std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-    return true;
+// The socket's address in the folder; empty when its path does not fit in one.
+std::optional<sockaddr_un> socketAddress(const std::string& folder) {
+    const std::string path = folder + "/socket";
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path) return std::nullopt;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
 }
 
 // Makes the folder, or checks the one that is there: a directory (not a link) of this user's
 // that nobody else may enter. Says why it cannot be used, or nothing.
 std::string prepareFolder(const std::string& folder) {
-    sockaddr_un address{};
-    if (!socketAddress(socketPath(folder), &address)) return "cannot use " + folder + ": the path is too long";
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return errorText("cannot make " + folder);
     struct stat status {};
@@ -159,7 +158,7 @@ private:
 
 }  // namespace
 
-SingleInstance::SingleInstance() : folder_(folderPath()) {}
+SingleInstance::SingleInstance() : folder_(folderPath()), address_(socketAddress(folder_)) {}
 
 SingleInstance::~SingleInstance() {
     releaseLock();
@@ -167,6 +166,10 @@ SingleInstance::~SingleInstance() {
 }
 
 SingleInstance::Outcome SingleInstance::deliver(Command command) {
+    if (!address_) {
+        fail("cannot use " + folder_ + ": the path is too long");
+        return Outcome::kUnreachable;
+    }
     if (const std::string problem = prepareFolder(folder_); !problem.empty()) {
         fail(problem);
         return Outcome::kUnreachable;
@@ -185,14 +188,12 @@ SingleInstance::Outcome SingleInstance::deliver(Command command) {
 // Nobody listening, or somebody else, counts as not running, and so does a program that closes
 // the connection without an answer: it is ending. Its socket is taken over.
 SingleInstance::Outcome SingleInstance::exchange(const std::string& line) {
-    sockaddr_un address{};
-    socketAddress(socketPath(folder_), &address);
     const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0) {
         fail(errorText("cannot make a socket"));
         return Outcome::kUnreachable;
     }
-    if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&*address_), sizeof *address_) != 0 ||
         !fromThisUser(socket)) {
         close(socket);
         return Outcome::kNotRunning;
@@ -219,13 +220,11 @@ bool SingleInstance::serve(std::function<void(const Command&)> carryOut) {
 
 // Whatever is at the socket's path is a leftover: under the lock, nobody answered there.
 bool SingleInstance::listen() {
-    const std::string path = socketPath(folder_);
-    sockaddr_un address{};
-    socketAddress(path, &address);
+    const std::string path = address_->sun_path;
     unlink(path.c_str());
     listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (listener_ >= 0 &&
-        bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        bind(listener_, reinterpret_cast<const sockaddr*>(&*address_), sizeof *address_) == 0 &&
         chmod(path.c_str(), 0600) == 0 && ::listen(listener_, SOMAXCONN) == 0)
         return true;
     fail(errorText("cannot listen on " + path));

@@ -2,7 +2,10 @@
 
 #include <QObject>
 
+#include <sys/un.h>
+
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "commandline.h"
@@ -45,6 +48,7 @@ private:
     void releaseLock();
 
     std::string folder_;
+    std::optional<sockaddr_un> address_;  // none when the socket's path is too long
     std::string failure_;
     int lock_ = -1;
     int listener_ = -1;

@@ -9,7 +9,6 @@
 #include "firstsample.h"
 #include "monitorrecorder.h"
 #include "platform/callrouting.h"
-#include "platform/riffreader.h"
 #include "platform/soundplayer.h"
 #include "pulseserver.h"
 #include "scopednullsink.h"

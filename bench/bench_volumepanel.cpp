@@ -12,6 +12,7 @@
 
 #include "app/form1.h"
 #include "benchmark.h"
+#include "firstsample.h"
 #include "forms/application.h"
 #include "forms/label.h"
 #include "forms/picturebox.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 // The default sink's volume as another client of the server sees it: a connection of its
 // own that hears every change of a sink and notes when each new volume arrived.
@@ -134,7 +135,7 @@ void knobToSink() {
         value = form.sldMain->KnobValue();
         Clock::time_point seen;
         if (value == previous || !watcher.waitFor(serverVolume(value * 655), seen)) continue;
-        samples.push_back(std::chrono::duration<double, std::milli>(seen - moved).count());
+        samples.push_back(bench::msBetween(moved, seen));
     }
     std::sort(samples.begin(), samples.end());
     bench::report("knob_to_sink_ms", bench::median(samples));
@@ -161,7 +162,7 @@ void stallPaint() {
     while (Clock::now() < end) {
         const Clock::time_point start = Clock::now();
         form.repaint();
-        longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        longest = std::max(longest, bench::msBetween(start, Clock::now()));
         QTest::qWait(20);
     }
     bench::report("stall_paint_ms", longest);
@@ -184,7 +185,7 @@ void outsideChange() {
         while (form.lblVolume->text() != expected && Clock::now() - set < std::chrono::seconds(2))
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         if (form.lblVolume->text() == expected)
-            samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - set).count());
+            samples.push_back(bench::msBetween(set, Clock::now()));
     }
     bench::report("outside_change_ms", bench::median(samples));
 }

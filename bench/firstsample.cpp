@@ -9,25 +9,30 @@
 
 namespace bench {
 
-namespace {
-constexpr int kTrials = 7;
-}
-
 using namespace std::chrono_literals;
 using testsupport::MonitorRecorder;
+
+namespace {
+
+constexpr int kTrials = 7;
+
+std::vector<std::int16_t> samplesOf(const platform::WaveClip& clip) {
+    return testsupport::toInt16(clip.samples.data(), clip.samples.size(), clip.bitsPerSample);
+}
+
+}  // namespace
 
 double msBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
 std::vector<std::int16_t> storedSamples(int number) {
-    const auto clip = platform::readWave(sounds::findClip(number)).clip;
-    return testsupport::toInt16(clip.samples.data(), clip.samples.size(), clip.bitsPerSample);
+    return samplesOf(platform::readWave(sounds::findClip(number)).clip);
 }
 
 double openingMs(int number) {
     const auto clip = platform::readWave(sounds::findClip(number)).clip;
-    return 1000.0 * double(MonitorRecorder::soundStart(storedSamples(number)).value_or(0)) / clip.sampleRate;
+    return 1000.0 * double(MonitorRecorder::soundStart(samplesOf(clip)).value_or(0)) / clip.sampleRate;
 }
 
 double firstSampleMs(const std::function<void()>& start, const std::function<void()>& stop,

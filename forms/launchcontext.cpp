@@ -155,8 +155,6 @@ std::string announceLaunch(const QString& name) {
     return id.toStdString();
 }
 
-void cancelLaunch(const std::string& startupId) { endLaunch(startupId); }
-
 void endLaunch(const std::string& startupId) {
     xcb_connection_t* connection = x11Connection();
     if (!connection || startupId.empty()) return;

@@ -19,11 +19,9 @@ void followUserInput();
 // Elsewhere it is empty: this Qt offers no way to ask a Wayland compositor for a token.
 std::string announceLaunch(const QString& name);
 
-// Tells the window manager that the program announced with `startupId` did not start.
-void cancelLaunch(const std::string& startupId);
-
-// Ends the startup notification of a launch of this program that handed its work to the
-// running program and showed no window of its own.
+// Ends the startup notification of `startupId`: a program announced here that did not start,
+// or a launch of this program that handed its work to the running program and showed no
+// window of its own.
 void endLaunch(const std::string& startupId);
 
 // Brings the window to the front: shown again if minimised, raised and activated. On X11 the
