@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "forms/launchcontext.h"
+#include "session/launchcontext.h"
 #include "platform/shell.h"
 
 namespace about {
@@ -13,13 +13,13 @@ namespace about {
 // returns the context to start it with: the one id serves as X11 startup-notification id and
 // as Wayland activation token.
 inline platform::LaunchContext announceLaunch(const QString& name) {
-    const std::string id = forms::announceLaunch(name);
+    const std::string id = session::announceLaunch(name);
     return {id, id};
 }
 
 // Tells the window manager that an announced program did not start.
 inline void cancelLaunch(const platform::LaunchContext& context) {
-    forms::endLaunch(context.startupId);
+    session::endLaunch(context.startupId);
 }
 
 }  // namespace about

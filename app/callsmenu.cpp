@@ -32,6 +32,6 @@ void CallsMenu::refuse(const QString& why) {
         const QSignalBlocker quiet(playIntoCalls_);
         playIntoCalls_->setChecked(false);
     }
-    forms::messageBoxes().showWarning(forms::applicationTitle(),
+    forms::messageBoxes().showLatestWarning(forms::applicationTitle(),
                                       QStringLiteral("Quorvane cannot play into calls. ") + why);
 }

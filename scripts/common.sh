@@ -12,6 +12,8 @@ install_check_packages=(desktop-file-utils appstream)
 # PipeWire's pieces install beside PulseAudio; pipewire-audio, which conflicts with it, is
 # never asked for.
 server_packages=(pipewire pipewire-pulse wireplumber dbus-daemon pulseaudio-utils)
+# gdbus, to call the program over the session bus as the desktop does.
+session_packages=(libglib2.0-bin)
 
 # Actions run when the script ends, last registered first.
 exit_actions=()
@@ -87,12 +89,30 @@ start_sound_server() {
   mkdir -p "$sound_dir/runtime" "$sound_dir/home"
   chmod 700 "$sound_dir/runtime"
   export XDG_RUNTIME_DIR=$sound_dir/runtime HOME=$sound_dir/home
+  start_private_session_bus "$sound_dir/runtime"
+}
+
+# Starts a session bus of its own in the given folder and points this script's environment
+# at it, never at the user's; stopped when the script ends or by stop_sound_server.
+start_private_session_bus() {
+  local socket=$1/bus
+  dbus-daemon --session --address="unix:path=$socket" --nofork --nopidfile --nosyslog \
+    >/dev/null 2>&1 &
+  session_bus_pid=$!
+  on_exit "kill $session_bus_pid 2>/dev/null"
+  for _ in $(seq 50); do
+    [ -S "$socket" ] && break
+    sleep 0.1
+  done
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=$socket
 }
 
 stop_sound_server() {
   [ -n "${sound_dir:-}" ] || return 0
+  kill "$session_bus_pid" 2>/dev/null || true
   "$root/scripts/sound-server" stop "$sound_dir/server"
   rm -rf "$sound_dir"
+  unset DBUS_SESSION_BUS_ADDRESS session_bus_pid
   unset PULSE_SERVER PIPEWIRE_REMOTE QUORVANE_SOUND_SERVER QUORVANE_SOUND_SERVER_PID sound_dir
 }
 
