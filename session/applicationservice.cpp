@@ -187,7 +187,17 @@ struct ApplicationService::Bus {
 
     ~Bus() {
         if (loop) {
-            g_main_loop_quit(loop);
+            // Quit from inside the loop: a quit before the thread enters it would be lost.
+            GSource* quit = g_idle_source_new();
+            g_source_set_callback(
+                quit,
+                [](gpointer running) -> gboolean {
+                    g_main_loop_quit(static_cast<GMainLoop*>(running));
+                    return G_SOURCE_REMOVE;
+                },
+                loop, nullptr);
+            g_source_attach(quit, context);
+            g_source_unref(quit);
             thread.join();
             g_main_loop_unref(loop);
         }
