@@ -7,8 +7,8 @@
 #include "terminationsignals.h"
 #include "forms/application.h"
 #include "forms/commandbutton.h"
-#include "forms/display.h"
 #include "session/applicationservice.h"
+#include "session/display.h"
 #include "session/launchcontext.h"
 
 namespace {
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
         }
         say(service.failure());
     }
-    if (!forms::displayReachable(argc, argv)) {
+    if (!session::displayReachable(argc, argv)) {
         say("Quorvane cannot start: no display can be reached.");
         return 1;
     }
