@@ -16,6 +16,8 @@ namespace {
 using session::ApplicationService;
 using session::Request;
 
+constexpr char kCannotReach[] = "Quorvane cannot reach a running program: no session bus answers.";
+
 void say(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 int refuse(const std::string& error) {
@@ -68,6 +70,9 @@ int handOver(ApplicationService& service, const Request& request) {
     case ApplicationService::Outcome::kNotRunning:
         say("Quorvane is not running.");
         return 1;
+    case ApplicationService::Outcome::kNoBus:
+        say(kCannotReach);
+        return 1;
     default:
         say(service.failure());
         return 1;
@@ -92,7 +97,7 @@ int main(int argc, char** argv) {
     if (claim == ApplicationService::Claim::kTaken) return handOver(service, request);
     if (claim == ApplicationService::Claim::kNoBus) {
         if (request.action != Request::Action::kActivate) {
-            say("Quorvane cannot reach a running program: no session bus answers.");
+            say(kCannotReach);
             return 1;
         }
         say(service.failure());

@@ -20,6 +20,8 @@ constexpr std::size_t kLongestId = 255;
 constexpr guint32 kDoNotQueue = 4;  // DBUS_NAME_FLAG_DO_NOT_QUEUE
 constexpr guint32 kPrimaryOwner = 1;
 constexpr guint32 kAlreadyOwner = 4;
+// Launches whose requests were overtaken and whose startup notification is ended, at most.
+constexpr std::size_t kMostOvertaken = 64;
 
 constexpr char kIntrospection[] =
     "<node>"
@@ -153,29 +155,6 @@ std::pair<const char*, GVariant*> callOf(const Request& request) {
             g_variant_new("(s@av@a{sv})", action, g_variant_builder_end(&parameter), platformData)};
 }
 
-// Of a batch of requests, the latest of each kind, in the order calls, sound, activation.
-std::vector<Request> latestOfEachKind(const std::vector<Request>& batch) {
-    std::optional<Request> calls, sound, activation;
-    for (const Request& request : batch) {
-        switch (request.action) {
-        case Request::Action::kCalls:
-            calls = request;
-            break;
-        case Request::Action::kPlay:
-        case Request::Action::kStop:
-            sound = request;
-            break;
-        case Request::Action::kActivate:
-            activation = request;
-            break;
-        }
-    }
-    std::vector<Request> result;
-    for (const auto& kept : {calls, sound, activation})
-        if (kept) result.push_back(*kept);
-    return result;
-}
-
 }  // namespace
 
 struct ApplicationService::Bus {
@@ -251,10 +230,7 @@ bool ApplicationService::connect() {
 }
 
 ApplicationService::Outcome ApplicationService::deliver(const Request& request) {
-    if (!connect()) {
-        failure_ = "Quorvane cannot reach a running program: " + failure_;
-        return Outcome::kNoBus;
-    }
+    if (!connect()) return Outcome::kNoBus;
     const auto [method, parameters] = callOf(request);
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(bus_->connection, kBusName, kObjectPath, kInterface,
@@ -302,46 +278,47 @@ ApplicationService::Claim ApplicationService::claim() {
 void ApplicationService::serve(std::function<void(const Request&)> carryOut) {
     const std::lock_guard lock(mutex_);
     carryOut_ = std::move(carryOut);
-    if (!pending_.empty() && !scheduled_) {
-        scheduled_ = true;
-        QMetaObject::invokeMethod(this, &ApplicationService::carryOutPending, Qt::QueuedConnection);
-    }
+    scheduleLocked();
 }
 
+// A request takes the place of a waiting one of its kind, whose launch, if the desktop
+// announced one, is then only ended.
 void ApplicationService::receive(const Request& request) {
     const std::lock_guard lock(mutex_);
-    pending_.push_back(request);
-    if (carryOut_ && !scheduled_) {
-        scheduled_ = true;
-        QMetaObject::invokeMethod(this, &ApplicationService::carryOutPending, Qt::QueuedConnection);
-    }
+    std::optional<Request>& slot = request.action == Request::Action::kCalls      ? pending_.calls
+                                   : request.action == Request::Action::kActivate ? pending_.activation
+                                                                                  : pending_.sound;
+    if (slot && !slot->activation.startupId.empty() && pending_.overtaken.size() < kMostOvertaken)
+        pending_.overtaken.push_back(slot->activation.startupId);
+    slot = request;
+    scheduleLocked();
+}
+
+void ApplicationService::scheduleLocked() {
+    const bool waiting = pending_.calls || pending_.sound || pending_.activation;
+    if (!carryOut_ || scheduled_ || !waiting) return;
+    scheduled_ = true;
+    QMetaObject::invokeMethod(this, &ApplicationService::carryOutPending, Qt::QueuedConnection);
 }
 
 // One batch per turn of the event loop, so that the window's own events come in between. A
 // call from a nested event loop (a handler waiting on a dialog) leaves the batch to the
 // running one, which schedules what arrived meanwhile when it is done.
 void ApplicationService::carryOutPending() {
-    std::vector<Request> batch;
+    Pending batch;
     {
         const std::lock_guard lock(mutex_);
         scheduled_ = false;
         if (carryingOut_) return;
-        batch.swap(pending_);
+        std::swap(batch, pending_);
     }
-    const std::vector<Request> kept = latestOfEachKind(batch);
-    for (const Request& request : batch)
-        if (std::none_of(kept.begin(), kept.end(), [&](const Request& k) {
-                return k.activation.startupId == request.activation.startupId;
-            }))
-            endLaunch(request.activation.startupId);
+    for (const std::string& startupId : batch.overtaken) endLaunch(startupId);
     carryingOut_ = true;
-    for (const Request& request : kept) carryOut_(request);
+    for (const std::optional<Request>& request : {batch.calls, batch.sound, batch.activation})
+        if (request) carryOut_(*request);
     carryingOut_ = false;
     const std::lock_guard lock(mutex_);
-    if (!pending_.empty() && !scheduled_) {
-        scheduled_ = true;
-        QMetaObject::invokeMethod(this, &ApplicationService::carryOutPending, Qt::QueuedConnection);
-    }
+    scheduleLocked();
 }
 
 }  // namespace session

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ public:
         kDelivered,   // the running program took the request
         kNotRunning,  // no program owns the name
         kNoAnswer,    // one does but did not take the request; failure() says why
-        kNoBus,       // no session bus answers; failure() says why
+        kNoBus,       // no session bus answers
     };
     enum class Claim { kOwned, kTaken, kNoBus };
 
@@ -47,11 +48,11 @@ public:
 
     // Hands every request that arrives to `carryOut`, from the event loop, one batch at a
     // time: of the requests that arrived since the last batch, the latest of each kind (calls,
-    // sound, activation) in that order, since a later one overrides an earlier one. Needs the
-    // application object.
+    // sound, activation) in that order, since a later one overrides an earlier one; so a flood
+    // of calls takes neither time nor memory. Needs the application object.
     void serve(std::function<void(const Request&)> carryOut);
 
-    // A sentence on what went wrong, after kNoAnswer or kNoBus.
+    // A sentence on what went wrong, after kNoAnswer or Claim::kNoBus.
     const std::string& failure() const { return failure_; }
 
     // Called on the bus's thread with a request that arrived.
@@ -59,15 +60,25 @@ public:
 
 private:
     struct Bus;
+    // What waits for the event loop: the latest request of each kind, and the startup ids of
+    // launches whose requests a later one overtook.
+    struct Pending {
+        std::optional<Request> calls;
+        std::optional<Request> sound;  // play or stop
+        std::optional<Request> activation;
+        std::vector<std::string> overtaken;
+    };
 
     bool connect();
+    // Asks the event loop for a batch where one waits; under the mutex.
+    void scheduleLocked();
     void carryOutPending();
 
     std::unique_ptr<Bus> bus_;
     std::string failure_;
     std::function<void(const Request&)> carryOut_;
     std::mutex mutex_;                // guards pending_ and scheduled_
-    std::vector<Request> pending_;
+    Pending pending_;
     bool scheduled_ = false;
     bool carryingOut_ = false;
 };
