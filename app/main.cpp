@@ -62,9 +62,9 @@ int runProgram(int argc, char** argv, ApplicationService* service, const Request
     return application.exec();
 }
 
-// A launch that needs the running program: hands it the request, or says why it cannot.
-int handOver(ApplicationService& service, const Request& request) {
-    switch (service.deliver(request)) {
+// The exit code of a launch that handed its request over, saying why where it could not.
+int reported(ApplicationService::Outcome outcome, const ApplicationService& service) {
+    switch (outcome) {
     case ApplicationService::Outcome::kDelivered:
         return 0;
     case ApplicationService::Outcome::kNotRunning:
@@ -92,9 +92,15 @@ int main(int argc, char** argv) {
     Request request = commandLine.request;
     request.activation = session::thisLaunch();
     ApplicationService service;
-    if (!request.startsProgram()) return handOver(service, request);
-    const ApplicationService::Claim claim = service.claim();
-    if (claim == ApplicationService::Claim::kTaken) return handOver(service, request);
+    if (!request.startsProgram()) return reported(service.deliver(request), service);
+    ApplicationService::Claim claim = service.claim();
+    // A running program that ends just then leaves the name free: this launch takes it.
+    for (int attempt = 0; claim == ApplicationService::Claim::kTaken; ++attempt) {
+        const ApplicationService::Outcome outcome = service.deliver(request);
+        if (outcome != ApplicationService::Outcome::kNotRunning || attempt == 1)
+            return reported(outcome, service);
+        claim = service.claim();
+    }
     if (claim == ApplicationService::Claim::kNoBus) {
         if (request.action != Request::Action::kActivate) {
             say(kCannotReach);

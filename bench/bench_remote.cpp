@@ -54,7 +54,8 @@ constexpr int kFlood = 10000;
 
 xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name),
+        xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name),
                               nullptr),
         &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
@@ -84,7 +85,8 @@ double pingMs(xcb_window_t window) {
     xcb_flush(connection);
     double result = -1;
     while (result < 0 && std::chrono::steady_clock::now() - start < 5s) {
-        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_poll_for_event(connection), &std::free);
+        std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_poll_for_event(connection),
+                                                                          &std::free);
         if (!event) {
             std::this_thread::sleep_for(100us);
             continue;
@@ -92,7 +94,7 @@ double pingMs(xcb_window_t window) {
         const auto* answer = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
         if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && answer->data.data32[0] == ping &&
             answer->data.data32[2] == window)
-            result = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            result = bench::msBetween(start, std::chrono::steady_clock::now());
     }
     xcb_disconnect(connection);
     return result;

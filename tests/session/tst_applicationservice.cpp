@@ -65,7 +65,8 @@ Launch launch(const QStringList& arguments, const QProcessEnvironment& environme
 }
 
 QStringList windowsNamed(const QString& pattern) {
-    return testsupport::xdotool({"search", "--onlyvisible", "--name", pattern}).split('\n', Qt::SkipEmptyParts);
+    return testsupport::xdotool({"search", "--onlyvisible", "--name", pattern})
+        .split('\n', Qt::SkipEmptyParts);
 }
 
 QStringList mainWindows() { return windowsNamed("^Quorvane  \\(version"); }
@@ -109,7 +110,8 @@ void flood(const char* call, int count) {
                                nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
     GVariant* answer = g_dbus_connection_call_sync(
         bus, "org.example.quorvane", "/org/example/quorvane", "org.freedesktop.Application",
-        "ActivateAction", g_variant_new_parsed(call), nullptr, G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, nullptr);
+        "ActivateAction", g_variant_new_parsed(call), nullptr, G_DBUS_CALL_FLAGS_NONE, 60000, nullptr,
+        nullptr);
     g_object_unref(bus);
     QVERIFY(answer);
     g_variant_unref(answer);
