@@ -14,7 +14,7 @@
 #include "launch.h"
 #include "mopenurl.h"
 #include "pictures.h"
-#include "platform/shell.h"
+#include "session/shell.h"
 #include "sounds/pictures.h"
 #include "sounds/versioninfo.h"
 
@@ -230,11 +230,8 @@ void frmAbout::Form_MouseMove() { highlightLink(nullptr); }
 
 void frmAbout::Label1_Click() {
     const QString mail = QStringLiteral("mailto:") + kEmailAddress;
-    const platform::LaunchContext context = about::announceLaunch(mail);
-    const int code = platform::ShellExecuteA(std::uintptr_t(winId()), nullptr,
-                                             mail.toLocal8Bit().constData(), nullptr, "/",
-                                             platform::SW_SHOWNORMAL, context);
-    if (code != platform::kShellSuccess) about::cancelLaunch(context);
+    session::ShellExecuteA(std::uintptr_t(winId()), nullptr, mail.toLocal8Bit().constData(), nullptr, "/",
+                           session::SW_SHOWNORMAL, about::launchAnnouncer());
 }
 
 void frmAbout::Label5_Click() { mOpenURL::OpenWebAddress(kWebAddress); }

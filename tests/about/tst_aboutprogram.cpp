@@ -1,6 +1,6 @@
 // The real program on the test display, driven by xdotool: "About" opens the about window
 // once, and its links start the recording browser and mail client of a desktop of its own,
-// whose entries are shaped as a Flatpak's and a snap's.
+// whose entries are shaped as a Flatpak's and a snap's, and never its HTML editor.
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -51,8 +51,9 @@ private:
 void TestAboutProgram::initTestCase() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) QSKIP("needs the test display (scripts/test)");
     QVERIFY2(!QStandardPaths::findExecutable("xdotool").isEmpty(), "xdotool is missing");
-    desktop_.addHandler("browser", "my browser", {"text/html"},
+    desktop_.addHandler("browser", "my browser", {"x-scheme-handler/http"},
                         "{script} run --command=browser --file-forwarding org.example.Browser @@u %u @@");
+    desktop_.addHandler("editor", "my editor", {"text/html"});
     desktop_.addHandler("mail", "my mail", {"x-scheme-handler/mailto"},
                         "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/mail_mail.desktop "
                         "{script} %u");
@@ -114,10 +115,12 @@ void TestAboutProgram::linksStartTheBrowserAndTheMailClient() {
     clickAt(about, kWebLink);
     QCOMPARE(desktop_.takeRecord("browser"), flatpak(kWebAddress));
     QVERIFY2(startupId.match(desktop_.startupId("browser")).hasMatch(), qPrintable(desktop_.startupId("browser")));
+    QCOMPARE(desktop_.activationToken("browser"), desktop_.startupId("browser"));
     clickAt(about, kMirrorLink);
     QCOMPARE(desktop_.takeRecord("browser"), flatpak(kMirrorAddress));
     clickAt(about, kEmailLink);
     QCOMPARE(desktop_.takeRecord("mail"), (QStringList{"/", "mailto:" + kEmailAddress}));
+    QVERIFY(!desktop_.hasRecord("editor"));
     QVERIFY2(startupId.match(desktop_.startupId("mail")).hasMatch(), qPrintable(desktop_.startupId("mail")));
 
     QCOMPARE(QDir(QDir(desktop_.root()).filePath("temporary")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),

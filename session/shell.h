@@ -2,9 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
-namespace platform {
+namespace session {
 
 // Longest path the shell calls hand back, terminating NUL included.
 constexpr std::size_t MAX_PATH = 260;
@@ -26,19 +27,17 @@ constexpr int SW_SHOWNORMAL = 1;
 std::uint32_t GetTempPathA(std::uint32_t bufferLength, char* buffer);
 
 // The program that the desktop opens `file` with (`file` relative to `directory`, which may
-// lack its trailing '/'), as a full path followed by a NUL in `result`: the first word of the
-// handler's command, or the word after `env` and its settings. With `desktopEntry`, also the
-// handler's desktop entry file, through which it is started. Returns kShellSuccess when a
-// program was found; SE_ERR_FNF when the file is missing or the program's path does not fit,
-// SE_ERR_PNF when the directory is missing, SE_ERR_NOASSOC when no program is associated or
-// it cannot be found on disk.
+// lack its trailing '/'), as a full path followed by a NUL in `result`: the program that the
+// handler's command starts. With `desktopEntry`, also the handler's desktop entry file,
+// through which it is started. Returns kShellSuccess when a program was found; SE_ERR_FNF
+// when the file is missing or the program's path does not fit, SE_ERR_PNF when the directory
+// is missing, SE_ERR_NOASSOC when no program is associated.
 int FindExecutableA(const char* file, const char* directory, char* result,
                     std::size_t resultSize = MAX_PATH, std::string* desktopEntry = nullptr);
 
-// What a started process leaves the caller: its process id, 0 when nothing was started.
-struct ProcessInformation {
-    long processId = 0;
-};
+// The desktop entry file of the desktop's handler for the scheme of `uri` ("http:...",
+// "mailto:..."), or empty when `uri` names no scheme or none is set for it.
+std::string SchemeHandler(const char* uri);
 
 // What the desktop hands a program started at the user's request so that its window may come
 // to the front: an X11 startup-notification id and a Wayland activation token. Either may be
@@ -48,15 +47,22 @@ struct LaunchContext {
     std::string activationToken;
 };
 
-// Starts the program of a desktop entry (a .desktop file) as its Exec line says, the words of
-// `commandLine` (split at blanks, no quoting) standing where its file or URL field code stands,
-// or after its arguments when it has none. The program runs in `currentDirectory`, else in the
-// entry's Path, else in the caller's directory, with the launch context in DESKTOP_STARTUP_ID
-// and XDG_ACTIVATION_TOKEN. It inherits no descriptors but standard input, output and error,
-// and is nobody's child: never waited for, never left a zombie. True when it was started.
-bool LaunchDesktopEntry(const char* desktopEntry, const char* commandLine,
-                        const char* currentDirectory, const LaunchContext& context,
-                        ProcessInformation* processInformation);
+// How a launch tells the desktop about the program it starts, for handlers whose entry says
+// they take part in startup notification: `announce` is called with the name the desktop shows
+// for the program and gives the context to hand it; `withdraw` is called with that context
+// when the program could not be started after all. Either may be empty.
+struct LaunchAnnouncer {
+    std::function<LaunchContext(const std::string& name)> announce;
+    std::function<void(const LaunchContext&)> withdraw;
+};
+
+// Starts the handler of a desktop entry (a .desktop file) on `uri` as the desktop starts it:
+// GIO expands and quotes its Exec line, opens a terminal for Terminal=true and activates it
+// over D-Bus where the entry says so. The program runs in `currentDirectory` where one is
+// given, else in the entry's Path or the caller's directory. It is nobody's child: never
+// waited for, never left a zombie. True when it was started.
+bool LaunchDesktopEntry(const char* desktopEntry, const char* uri, const char* currentDirectory,
+                        const LaunchAnnouncer& announcer = {});
 
 // Opens `file`, a URI such as "mailto:someone@example.org", with the desktop's default
 // handler for its scheme, started as LaunchDesktopEntry starts it, in `directory`. `window`,
@@ -65,6 +71,6 @@ bool LaunchDesktopEntry(const char* desktopEntry, const char* commandLine,
 // there is none or `file` names no scheme, SE_ERR_FNF when it could not be started.
 int ShellExecuteA(std::uintptr_t window, const char* operation, const char* file,
                   const char* parameters, const char* directory, int showCommand,
-                  const LaunchContext& context = {});
+                  const LaunchAnnouncer& announcer = {});
 
-}  // namespace platform
+}  // namespace session
