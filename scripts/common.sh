@@ -7,6 +7,8 @@ build_dir=${QUORVANE_BUILD_DIR:-$root/build}
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpulse-dev libglib2.0-dev libxcb1-dev
   fonts-wine)
 display_packages=(xvfb xauth xdotool x11-utils imagemagick)
+# What scripts/package builds and checks the package with.
+package_packages=(dpkg-dev file lintian)
 # What the tests of the installed tree validate it with.
 install_check_packages=(desktop-file-utils appstream)
 # PipeWire's pieces install beside PulseAudio; pipewire-audio, which conflicts with it, is
