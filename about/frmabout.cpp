@@ -230,8 +230,8 @@ void frmAbout::Form_MouseMove() { highlightLink(nullptr); }
 
 void frmAbout::Label1_Click() {
     const QString mail = QStringLiteral("mailto:") + kEmailAddress;
-    session::ShellExecuteA(std::uintptr_t(winId()), nullptr, mail.toLocal8Bit().constData(), nullptr, "/",
-                           session::SW_SHOWNORMAL, about::launchAnnouncer());
+    session::ShellExecuteA(std::uintptr_t(winId()), nullptr, mail.toLocal8Bit().constData(),
+                           nullptr, "/", session::SW_SHOWNORMAL, about::launchAnnouncer());
 }
 
 void frmAbout::Label5_Click() { mOpenURL::OpenWebAddress(kWebAddress); }

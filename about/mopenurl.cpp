@@ -57,7 +57,7 @@ Browser lookUpThroughMarker(const QByteArray& temporaryDirectory) {
     if (createEmptyMarker(marker)) {
         QByteArray program(session::MAX_PATH, ' ');
         browser.code = session::FindExecutableA(kMarkerName, folder.constData(), program.data(),
-                                                 session::MAX_PATH, &browser.desktopEntry);
+                                                session::MAX_PATH, &browser.desktopEntry);
         browser.program = CutAtNul(program);
         if (unlink(marker.constData()) != 0) browser.code = session::SE_ERR_ACCESSDENIED;
     }

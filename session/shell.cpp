@@ -79,10 +79,12 @@ std::string entryFile(GAppInfo* handler) {
     return file ? std::string(file) : std::string();
 }
 
+using Withdraw = std::function<void(const LaunchContext&)>;
+
 // What a launch context keeps of the launch it serves.
 struct Announcement {
     LaunchContext context;
-    std::function<void(const LaunchContext&)> withdraw;
+    Withdraw withdraw;
 };
 
 const char kAnnouncementKey[] = "quorvane-announcement";
@@ -124,15 +126,15 @@ void announced_launch_context_init(AnnouncedLaunchContext*) {}
 
 // The launch context of one launch: the program gets `launch`'s startup id and activation
 // token where it has them, never the ones that started this program.
-GObjectPtr<GAppLaunchContext> makeLaunchContext(const LaunchContext& launch,
-                                                std::function<void(const LaunchContext&)> withdraw) {
+GObjectPtr<GAppLaunchContext> makeLaunchContext(const LaunchContext& launch, Withdraw withdraw) {
     GObjectPtr<GAppLaunchContext> context(
         G_APP_LAUNCH_CONTEXT(g_object_new(announced_launch_context_get_type(), nullptr)));
-    g_app_launch_context_unsetenv(context.get(), "DESKTOP_STARTUP_ID");
-    g_app_launch_context_unsetenv(context.get(), "XDG_ACTIVATION_TOKEN");
+    GAppLaunchContext* made = context.get();
+    g_app_launch_context_unsetenv(made, "DESKTOP_STARTUP_ID");
+    g_app_launch_context_unsetenv(made, "XDG_ACTIVATION_TOKEN");
     if (!launch.activationToken.empty())
-        g_app_launch_context_setenv(context.get(), "XDG_ACTIVATION_TOKEN", launch.activationToken.c_str());
-    g_object_set_data_full(G_OBJECT(context.get()), kAnnouncementKey,
+        g_app_launch_context_setenv(made, "XDG_ACTIVATION_TOKEN", launch.activationToken.c_str());
+    g_object_set_data_full(G_OBJECT(made), kAnnouncementKey,
                            new Announcement{launch, std::move(withdraw)},
                            [](gpointer data) { delete static_cast<Announcement*>(data); });
     return context;
@@ -143,15 +145,19 @@ void enterDirectory(gpointer directory) {
     [[maybe_unused]] const int entered = chdir(static_cast<const char*>(directory));
 }
 
+// Starts `entry` on `uri` in `directory` (where empty, the entry's Path or the caller's),
+// announced where the entry takes part in startup notification.
 bool launch(GDesktopAppInfo* entry, const char* uri, const char* directory,
             const LaunchAnnouncer& announcer) {
-    if (directory && *directory && !isDirectory(directory)) return false;
-    LaunchContext announced;
-    if (announcer.announce && g_desktop_app_info_get_boolean(entry, G_KEY_FILE_DESKTOP_KEY_STARTUP_NOTIFY))
-        announced = announcer.announce(g_app_info_get_display_name(G_APP_INFO(entry)));
+    const bool inDirectory = directory && *directory;
+    if (inDirectory && !isDirectory(directory)) return false;
+    const bool notifies =
+        g_desktop_app_info_get_boolean(entry, G_KEY_FILE_DESKTOP_KEY_STARTUP_NOTIFY);
+    const LaunchContext announced = notifies && announcer.announce
+        ? announcer.announce(g_app_info_get_display_name(G_APP_INFO(entry)))
+        : LaunchContext{};
     const GObjectPtr<GAppLaunchContext> context = makeLaunchContext(announced, announcer.withdraw);
     GList uris{const_cast<char*>(uri), nullptr, nullptr};
-    const bool inDirectory = directory && *directory;
     return g_desktop_app_info_launch_uris_as_manager(
         entry, &uris, context.get(), G_SPAWN_SEARCH_PATH, inDirectory ? enterDirectory : nullptr,
         const_cast<char*>(directory), nullptr, nullptr, nullptr);
@@ -210,7 +216,8 @@ int ShellExecuteA(std::uintptr_t, const char*, const char* file, const char*,
     if (!file || !*file) return SE_ERR_FNF;
     const std::string handler = SchemeHandler(file);
     if (handler.empty()) return SE_ERR_NOASSOC;
-    return LaunchDesktopEntry(handler.c_str(), file, directory, announcer) ? kShellSuccess : SE_ERR_FNF;
+    const bool started = LaunchDesktopEntry(handler.c_str(), file, directory, announcer);
+    return started ? kShellSuccess : SE_ERR_FNF;
 }
 
 }  // namespace session

@@ -28,7 +28,7 @@ QString lookUpProgram(const QString& file, const QString& directory, int* code) 
     char result[session::MAX_PATH];
     std::fill(std::begin(result), std::end(result), 'x');
     *code = session::FindExecutableA(file.toLocal8Bit().constData(),
-                                      directory.toLocal8Bit().constData(), result);
+                                     directory.toLocal8Bit().constData(), result);
     return QString::fromLocal8Bit(result);
 }
 
@@ -148,7 +148,8 @@ void TestShell::quotedFieldCodeGivesTheAddressAsOneArgument() {
     QVERIFY(QDir().mkpath(folder));
     const QString address = "http://www.example.org/a;touch ran;b=$(touch ran)&c=`touch ran`";
     QVERIFY(session::LaunchDesktopEntry(desktop_.entry("shell").toLocal8Bit().constData(),
-                                        address.toLocal8Bit().constData(), folder.toLocal8Bit().constData()));
+                                        address.toLocal8Bit().constData(),
+                                        folder.toLocal8Bit().constData()));
     QCOMPARE(desktop_.takeRecord("recorder"), (QStringList{folder, address}));
     QVERIFY2(testsupport::hasNoChildren(), "the started program is the caller's child");
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -197,7 +198,7 @@ void TestShell::launchPassesItsOwnContextOnly() {
 
 void TestShell::shellExecuteOpensTheSchemeHandlerInTheDirectory() {
     QCOMPARE(session::ShellExecuteA(0, nullptr, "mailto:someone@example.org", nullptr, "/",
-                                     session::SW_SHOWNORMAL),
+                                    session::SW_SHOWNORMAL),
              session::kShellSuccess);
     QCOMPARE(desktop_.takeRecord("mail"), (QStringList{"/", "mailto:someone@example.org"}));
     QVERIFY(testsupport::hasNoChildren());
