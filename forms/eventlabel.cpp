@@ -1,7 +1,12 @@
 #include "eventlabel.h"
 
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
+#include "accessibility.h"
 #include "mousestate.h"
 #include "twips.h"
 
@@ -9,6 +14,17 @@ namespace forms {
 
 EventLabel::EventLabel(const QString& text, QWidget* parent) : Label(text, parent) {
     setMouseTracking(true);
+}
+
+// Setting the text while the label is built may already have made it a plain label's
+// interface for assistive technology; that one is dropped, so the next request makes a link's.
+void EventLabel::makeLink() {
+    installAccessibility();
+    link_ = true;
+    setFocusPolicy(Qt::TabFocus);
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(this);
+    if (made && made->role() != QAccessible::Link)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 void EventLabel::mouseMoveEvent(QMouseEvent* event) {
@@ -29,6 +45,30 @@ void EventLabel::mouseReleaseEvent(QMouseEvent* event) {
     pressed_ = false;
     event->accept();
     if (click) emit clicked();
+}
+
+void EventLabel::keyPressEvent(QKeyEvent* event) {
+    const bool activates = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                           event->key() == Qt::Key_Space;
+    if (!link_ || !activates || (event->modifiers() & ~Qt::KeypadModifier)) {
+        Label::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat()) emit clicked();
+}
+
+// The focus mark frames the text, inside the label's own box.
+void EventLabel::paintEvent(QPaintEvent* event) {
+    Label::paintEvent(event);
+    if (!hasFocus()) return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect mark;
+    mark.initFrom(this);
+    const QRect text = fontMetrics().boundingRect(contentsRect(), int(alignment()), this->text());
+    mark.rect = text.adjusted(-1, 0, 1, 0) & rect();
+    mark.backgroundColor = palette().color(backgroundRole());
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, mark);
 }
 
 }  // namespace forms
