@@ -1,6 +1,5 @@
 #include "eventlabel.h"
 
-#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyleOptionFocusRect>
@@ -16,15 +15,10 @@ EventLabel::EventLabel(const QString& text, QWidget* parent) : Label(text, paren
     setMouseTracking(true);
 }
 
-// Setting the text while the label is built may already have made it a plain label's
-// interface for assistive technology; that one is dropped, so the next request makes a link's.
 void EventLabel::makeLink() {
     installAccessibility();
     link_ = true;
     setFocusPolicy(Qt::TabFocus);
-    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(this);
-    if (made && made->role() != QAccessible::Link)
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 void EventLabel::mouseMoveEvent(QMouseEvent* event) {

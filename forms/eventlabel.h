@@ -15,6 +15,7 @@ class EventLabel : public Label {
 public:
     explicit EventLabel(const QString& text, QWidget* parent = nullptr);
 
+    // Before the label is first shown: assistive technology keeps the interface it first gets.
     void makeLink();
     bool isLink() const { return link_; }
     // A click as the left button makes it.
