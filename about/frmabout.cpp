@@ -12,6 +12,7 @@
 #include "forms/image.h"
 #include "forms/label.h"
 #include "forms/line.h"
+#include "forms/panel.h"
 #include "launch.h"
 #include "mopenurl.h"
 #include "pictures.h"
@@ -190,7 +191,7 @@ void frmAbout::makeLinksReachable() {
 // The panel's labels are placed from the top left corner of its client area, inside the
 // sunken border.
 void frmAbout::createPanel() {
-    Picture1 = named(new QFrame(this), "Picture1", tahoma());
+    Picture1 = named(new forms::Panel(this), "Picture1", tahoma());
     Picture1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     Picture1->setFocusPolicy(Qt::StrongFocus);
     forms::place(Picture1, 1320, 2520, 3615, 975);

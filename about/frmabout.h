@@ -6,7 +6,6 @@
 
 #include "forms/form.h"
 
-class QFrame;
 class QTimer;
 
 namespace forms {
@@ -15,6 +14,7 @@ class EventLabel;
 class Image;
 class Label;
 class Line;
+class Panel;
 }  // namespace forms
 
 // The information window: the product name, a blinking version line, the icon and the side
@@ -59,7 +59,7 @@ public:
     forms::EventLabel* Label9;
     forms::Label* Label3;
     forms::Label* Label4;
-    QFrame* Picture1;
+    forms::Panel* Picture1;
     forms::Label* lbAppCopyright;
     forms::Label* lbAInfo;
     forms::Label* Label10;

@@ -7,6 +7,7 @@
 
 #include "eventlabel.h"
 #include "form.h"
+#include "panel.h"
 
 namespace forms {
 
@@ -155,6 +156,8 @@ QAccessibleInterface* formsFactory(const QString& className, QObject* object) {
     }
     if (!object->isWidgetType()) return nullptr;
     if (className == QLatin1String("forms::Form")) return new FormAccessible(static_cast<Form*>(object));
+    auto* widget = static_cast<QWidget*>(object);
+    if (className == QLatin1String("forms::Panel")) return new QAccessibleWidget(widget, QAccessible::Pane);
     if (className == QLatin1String("forms::EventLabel")) {
         auto* label = static_cast<EventLabel*>(object);
         if (label->isLink()) return new LinkAccessible(label);

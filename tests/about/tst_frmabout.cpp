@@ -12,6 +12,7 @@
 #include "forms/fonts.h"
 #include "forms/image.h"
 #include "forms/line.h"
+#include "forms/panel.h"
 #include "forms/twips.h"
 #include "pictures.h"  // the about folder's own
 #include "recordingdesktop.h"
@@ -366,7 +367,9 @@ void TestFrmAbout::keyboardAndScreenReaderReachTheLinks() {
         stops << QApplication::focusWidget();
     }
     QCOMPARE(stops, expectedStops);
-    QVERIFY(!QAccessible::queryAccessibleInterface(window->Picture1)->text(QAccessible::Name).isEmpty());
+    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(window->Picture1);
+    QCOMPARE(panel->role(), QAccessible::Pane);
+    QVERIFY(panel->text(QAccessible::Name).startsWith(frmAbout::kCopyright));
 
     for (forms::EventLabel* link : {window->Label1, window->Label5, window->Label9}) {
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(link);
