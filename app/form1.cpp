@@ -78,6 +78,7 @@ Form1::Form1(QWidget* parent) : forms::Form(parent) {
     createButtons();
     connectHandlers();
     fillOwnBackgrounds(this);
+    describeForAssistiveTechnology();
 
     callsMenu_ = new CallsMenu(this);
     // Shift+F10 asks the focused control for its menu, as the Menu key does.
@@ -88,6 +89,15 @@ Form1::Form1(QWidget* parent) : forms::Form(parent) {
                                 focused->mapToGlobal(focused->rect().center()));
         QApplication::sendEvent(focused, &event);
     });
+}
+
+// A screen reader hears each frame's explanation with the frame, and the loudspeakers by
+// what they show rather than by the frame's caption.
+void Form1::describeForAssistiveTechnology() {
+    Frame1->setAccessibleDescription(Label1->text());
+    Frame2->setAccessibleDescription(Label2->text());
+    for (forms::Image* image : {Image1, Image2, Image3})
+        image->setAccessibleName(QStringLiteral("Loudspeaker"));
 }
 
 void Form1::contextMenuEvent(QContextMenuEvent* event) { callsMenu_->exec(event->globalPos()); }

@@ -72,6 +72,7 @@ private:
     void createButtons();
     void createTexts();
     void connectHandlers();
+    void describeForAssistiveTechnology();
 
     void Command1_Click();
     void Command4_Click();

@@ -38,6 +38,7 @@ private slots:
     void aboutShowsOneCentredWindow();
     void linksStartTheBrowserAndTheMailClient();
     void altOClosesAndAboutOpensAgain();
+    void keyboardAloneOpensTheWebLinkAndEscapeCloses();
 
 private:
     QStringList aboutWindows();
@@ -132,13 +133,29 @@ void TestAboutProgram::altOClosesAndAboutOpensAgain() {
     const QString about = waitForAboutWindow();
     QVERIFY(!about.isEmpty());
     xdotool({"windowfocus", "--sync", about});
-    xdotool({"key", "Escape"});
-    QTest::qWait(300);
-    QCOMPARE(aboutWindows().size(), 1);
     xdotool({"key", "alt+o"});
     QTRY_VERIFY_WITH_TIMEOUT(aboutWindows().isEmpty(), 3000);
     QCOMPARE(program_.process().state(), QProcess::Running);
     QVERIFY(!waitForAboutWindow().isEmpty());
+}
+
+// Keys alone: Tab from "Stop" to "About" and Space open the window, which starts on "&Ok";
+// two Tabs reach the web link, Enter starts the browser, Escape closes the window. The test
+// display has no window manager, so focusing the new window stands in for one.
+void TestAboutProgram::keyboardAloneOpensTheWebLinkAndEscapeCloses() {
+    xdotool({"windowfocus", "--sync", main_});
+    for (int tab = 0; tab < 6; ++tab) xdotool({"key", "Tab"});
+    xdotool({"key", "space"});
+    QTRY_COMPARE_WITH_TIMEOUT(aboutWindows().size(), 1, 5000);
+    xdotool({"windowfocus", "--sync", aboutWindows().value(0)});
+    QTest::qWait(300);
+    xdotool({"key", "Tab", "Tab", "Return"});
+    QCOMPARE(desktop_.takeRecord("browser").mid(1),
+             (QStringList{"run", "--command=browser", "--file-forwarding", "org.example.Browser", "@@u",
+                          kWebAddress, "@@"}));
+    xdotool({"key", "Escape"});
+    QTRY_VERIFY_WITH_TIMEOUT(aboutWindows().isEmpty(), 3000);
+    QCOMPARE(program_.process().state(), QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(TestAboutProgram)
