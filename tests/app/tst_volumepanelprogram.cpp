@@ -206,10 +206,10 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(mixer.unansweredReads() > 0);
-        QTRY_COMPARE(form.lblVolume->text(), QString("80%"));
-        QTest::qWait(300);
+        QTest::qWait(500);
         QCOMPARE(mixerLevel(), 80 * 655);
         QVERIFY(sinkMuted());
+        QTRY_COMPARE(form.lblVolume->text(), QString("80%"));
     }
 
     void firstPaintSnapsTheSink() {
