@@ -21,6 +21,11 @@ CallsMenu::CallsMenu(QWidget* parent) : QMenu(parent) {
 
 void CallsMenu::setPlayIntoCalls(bool on) { playIntoCalls_->setChecked(on); }
 
+void CallsMenu::showEvent(QShowEvent* event) {
+    QMenu::showEvent(event);
+    setActiveAction(playIntoCalls_);
+}
+
 void CallsMenu::turn(bool on) {
     platform::CallRouting& routing = platform::CallRouting::instance();
     if (!on) return routing.disable();
