@@ -18,6 +18,9 @@ pipewire_packages=(pipewire pipewire-pulse wireplumber dbus-daemon)
 pulseaudio_packages=(pulseaudio)
 # A private session bus for the programs under test, and gdbus to call them as the desktop does.
 session_packages=(dbus-daemon libglib2.0-bin)
+# A headless Wayland compositor and Qt's Wayland plugin for the program on native Wayland, and
+# what the test's small activation-token client is built with.
+wayland_packages=(sway qt6-wayland libwayland-dev wayland-protocols)
 
 # Actions run when the script ends, last registered first.
 exit_actions=()
