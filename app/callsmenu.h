@@ -5,7 +5,8 @@
 class QAction;
 
 // The main window's context menu. Its one item, "Play into calls", turns the virtual
-// microphone on and off; it is unchecked at every start, as the program keeps no settings.
+// microphone on and off; it is unchecked at every start, as the program keeps no settings,
+// unless a call still records from the microphone that a former run left.
 class CallsMenu : public QMenu {
     Q_OBJECT
 
@@ -16,6 +17,7 @@ public:
 
 private:
     void turn(bool on);
+    void showPlayIntoCalls(bool on);
     void refuse(const QString& why);
 
     QAction* playIntoCalls_;
