@@ -19,6 +19,10 @@ constexpr auto kGuardDefaults = std::chrono::seconds(3);
 // The user's microphone stays joined this long after the last recording ends, so that a
 // call program that reopens its microphone does not make it close and open again.
 constexpr auto kCloseVoiceAfter = std::chrono::seconds(1);
+// pipewire-pulse lists a new recording before it is linked to its source, and may tell of
+// the link by no event: the list is read again this often, for a while.
+constexpr auto kRecheck = std::chrono::milliseconds(20);
+constexpr int kRechecks = 50;
 
 constexpr const char* kModuleNames[] = {"module-null-sink", "module-remap-source", "module-loopback"};
 
@@ -322,6 +326,11 @@ void VirtualMicrophone::onRecordings(pa_context*, const pa_source_output_info* i
 // one ends.
 void VirtualMicrophone::recordingsKnown(std::vector<Recording> outputs) {
     if (source_ == kNone) return;
+    const bool unlinked = std::any_of(outputs.begin(), outputs.end(), [](const Recording& r) {
+        return r.client != kNone && r.source == kNone;
+    });
+    if (unlinked && !recheck_ && rechecks_-- > 0)
+        recheck_ = PulseConnection::instance().startTimer(kRecheck, &VirtualMicrophone::onRecheck, nullptr);
     moveBack(outputs);
     recordings_.clear();
     std::copy_if(outputs.begin(), outputs.end(), std::back_inserter(recordings_),
@@ -337,6 +346,14 @@ void VirtualMicrophone::recordingsKnown(std::vector<Recording> outputs) {
             &VirtualMicrophone::onCloseVoice, nullptr);
     }
     reconcile();
+}
+
+void VirtualMicrophone::onRecheck(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void*) {
+    VirtualMicrophone& self = instance();
+    api->time_free(event);
+    self.recheck_ = nullptr;
+    PulseLock lock;
+    self.refreshRecordings();
 }
 
 void VirtualMicrophone::onCloseVoice(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void*) {
@@ -376,8 +393,10 @@ void VirtualMicrophone::disconnected(const PulseLock&) {
     recordings_.clear();
     listing_.clear();
     movedAway_.clear();
-    if (closeVoice_) PulseConnection::instance().api()->time_free(closeVoice_);
-    closeVoice_ = nullptr;
+    for (pa_time_event** timer : {&closeVoice_, &recheck_}) {
+        if (*timer) PulseConnection::instance().api()->time_free(*timer);
+        *timer = nullptr;
+    }
     sweeping_ = false;
     setMixSink({});
 }
@@ -485,9 +504,15 @@ void VirtualMicrophone::serverEvent(pa_subscription_event_type_t type, std::uint
     const unsigned kind = eventKind(type);
     if (facility == PA_SUBSCRIPTION_EVENT_MODULE && kind == PA_SUBSCRIPTION_EVENT_REMOVE)
         return removed(index);
-    if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && kind == PA_SUBSCRIPTION_EVENT_NEW && wanted_)
+    if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && kind == PA_SUBSCRIPTION_EVENT_NEW && wanted_) {
+        // pipewire-pulse may confirm a module before its source is listed.
+        if (modules_[kMic] != kNone && source_ == kNone) findSource();
         reconcile();
-    if (facility == PA_SUBSCRIPTION_EVENT_SOURCE_OUTPUT) refreshRecordings();
+    }
+    if (facility == PA_SUBSCRIPTION_EVENT_SOURCE_OUTPUT) {
+        rechecks_ = kRechecks;
+        refreshRecordings();
+    }
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER && wanted_ && std::chrono::steady_clock::now() < guardUntil_)
         forget(pa_context_get_server_info(context_, &VirtualMicrophone::onServerInfo, this));
 }

@@ -103,6 +103,7 @@ private:
     static void onVoiceSource(pa_context*, const pa_source_info* info, int eol, void*);
     static void onSources(pa_context*, const pa_source_info* info, int eol, void*);
     static void onRecordings(pa_context*, const pa_source_output_info* info, int eol, void*);
+    static void onRecheck(pa_mainloop_api*, pa_time_event*, const struct timeval*, void*);
     static void onCloseVoice(pa_mainloop_api*, pa_time_event*, const struct timeval*, void*);
     static void onSweepClient(pa_context*, const pa_client_info* info, int eol, void*);
     static void onSweepModule(pa_context*, const pa_module_info* info, int eol, void*);
@@ -130,6 +131,8 @@ private:
     std::vector<Recording> movedAway_;  // on it when it was last turned off
     bool voiceOpen_ = false;
     pa_time_event* closeVoice_ = nullptr;
+    pa_time_event* recheck_ = nullptr;
+    int rechecks_ = 0;
 
     bool sweeping_ = false;
     std::set<std::string> liveIds_;
