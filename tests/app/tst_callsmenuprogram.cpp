@@ -2,7 +2,9 @@
 // environment: a tone source stands in for the user's microphone, and what the virtual
 // microphone and the speakers carry is recorded and told apart by the tone.
 #include <QApplication>
+#include <QFile>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <signal.h>
@@ -60,6 +62,31 @@ QStringList ourModules() {
 }
 
 bool micPresent() { return pactl({"list", "short", "sources"}).contains("quorvane_mic"); }
+
+// The loopback that brings the user's microphone in.
+bool voiceJoined() {
+    for (const QString& line : pactl({"list", "short", "modules"}).split('\n'))
+        if (line.contains("module-loopback") && line.contains("quorvane.owner=")) return true;
+    return false;
+}
+
+// The source a recording (a source output) is on, by name; empty when it is gone.
+QString sourceOf(const QString& recording) {
+    QString index;
+    for (const QString& line : pactl({"list", "short", "source-outputs"}).split('\n'))
+        if (line.section('\t', 0, 0) == recording) index = line.section('\t', 1, 1);
+    for (const QString& line : pactl({"list", "short", "sources"}).split('\n'))
+        if (!index.isEmpty() && line.section('\t', 0, 0) == index) return line.section('\t', 1, 1);
+    return {};
+}
+
+// The recordings on a source.
+QStringList recordingsOn(const QString& source) {
+    QStringList found;
+    for (const QString& line : pactl({"list", "short", "source-outputs"}).split('\n'))
+        if (!line.isEmpty() && sourceOf(line.section('\t', 0, 0)) == source) found << line.section('\t', 0, 0);
+    return found;
+}
 
 bool nothingLeft() { return ourModules().isEmpty() && !micPresent(); }
 
@@ -161,19 +188,156 @@ private slots:
         QVERIFY(nothingLeft());
     }
 
-    // After a kill -9 the next start removes what the former run left.
-    void aCrashIsCleanedUpAtTheNextStart() {
+    // The user's microphone is open only while something records from the virtual one; the
+    // clips reach the mix all the time.
+    void theVoiceJoinsOnlyForARecording() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        QTest::qWait(1000);
+        QVERIFY2(!voiceJoined(), "the user's microphone is open while nobody records");
+        QVERIFY(recordingsOn(tone_->sourceName()).isEmpty());
+        clickAt(kDogs);
+        const auto mix = recordFrom("quorvane_call_mix.monitor", 1000ms);
+        QVERIFY2(rms(mix) > 500, "the excuse is missing from the mix while nobody records");
+        QVERIFY(!voiceJoined());
+
+        auto call = std::make_unique<MonitorRecorder>(kRate, "quorvane_mic");
+        QVERIFY(call->start());
+        QTRY_VERIFY(voiceJoined());
+        const auto heard = [&] {
+            const std::size_t from = call->sampleCount();
+            call->record(500ms);
+            const auto samples = call->samples();
+            return toneShare({samples.begin() + std::ptrdiff_t(from), samples.end()}) > 0.1;
+        };
+        QTRY_VERIFY2(heard(), "the voice is missing from the call");
+        call.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!voiceJoined(), 10000);
+        QVERIFY(recordingsOn(tone_->sourceName()).isEmpty());
+    }
+
+    // A call stays on the virtual microphone: an untick moves it to the user's microphone,
+    // ticking again moves it back; a crash leaves it there and the next start takes the
+    // microphone over, ticked; Exit lets it fall back. Nothing in use, a crash's leftovers go.
+    void aCallStaysOnTheMicrophone() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        MonitorRecorder call(kRate, "quorvane_mic");
+        QVERIFY(call.start());
+        QTRY_COMPARE(recordingsOn("quorvane_mic").size(), 1);
+        const QString recording = recordingsOn("quorvane_mic").first();
+
+        togglePlayIntoCalls();
+        QTRY_COMPARE(sourceOf(recording), tone_->sourceName());
+        togglePlayIntoCalls();
+        QTRY_COMPARE(sourceOf(recording), QString("quorvane_mic"));
+
+        ::kill(pid_t(program_.process().processId()), SIGKILL);
+        QVERIFY(program_.process().waitForFinished(5000));
+        const QStringList left = ourModules();
+        startProgram();
+        QTest::qWait(1500);
+        QCOMPARE(sourceOf(recording), QString("quorvane_mic"));
+        QCOMPARE(ourModules(), left);
+        const QString owner = pactl({"list", "short", "modules"}).section("quorvane.owner=", 1, 1).left(32);
+        QVERIFY2(pactl({"list", "clients"}).contains(owner), "nobody owns the microphone that was taken over");
+        togglePlayIntoCalls();  // the item shows ticked: this unticks it
+        QTRY_VERIFY(nothingLeft());
+        QTRY_COMPARE(sourceOf(recording), tone_->sourceName());
+
+        togglePlayIntoCalls();
+        QTRY_COMPARE(sourceOf(recording), QString("quorvane_mic"));
+        clickAt(kExit);
+        QVERIFY(program_.process().waitForFinished(5000));
+        QVERIFY(nothingLeft());
+        QTRY_COMPARE(sourceOf(recording), tone_->sourceName());
+        QVERIFY(call.record(500ms));
+
         startProgram();
         togglePlayIntoCalls();
         QTRY_VERIFY(micPresent());
         ::kill(pid_t(program_.process().processId()), SIGKILL);
         QVERIFY(program_.process().waitForFinished(5000));
+        pactl({"move-source-output", recording, tone_->sourceName()});
         startProgram();
         QTRY_VERIFY(nothingLeft());
     }
 
-    // A server that restarts while the item is checked gets the microphone again, with the
-    // user's microphone in it once that is there too.
+    // Sound under bad input and faults. A microphone whose name holds blanks and an argument
+    // of its own joins as itself (PulseAudio allows no blanks in names).
+    void aMicrophoneNamedWithBlanksJoins() {
+        if (qEnvironmentVariable("QUORVANE_SOUND_SERVER") != "pipewire") QSKIP("PipeWire allows such names");
+        testsupport::ToneSource odd("my mic sink=speakers", kToneHz);
+        QVERIFY(odd.isReady());
+        pactl({"set-default-source", odd.sourceName()});
+        const auto restore = qScopeGuard([&] { pactl({"set-default-source", tone_->sourceName()}); });
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        const auto call = recordFrom("quorvane_mic", 1000ms);
+        QVERIFY2(toneShare(call) > 0.1, "the voice is missing from the call");
+        QCOMPARE(recordingsOn(odd.sourceName()).size(), 1);
+    }
+
+    // On, off and on as fast as keys go ends on; off, on and off ends with nothing. The item
+    // shows which: one more toggle turns it the other way.
+    void aQuickBurstEndsAsTheLastCommand() {
+        startProgram();
+        xdotool({"key", "--delay", "1", "Menu", "c", "Menu", "c", "Menu", "c"});
+        QTRY_COMPARE(ourModules().size(), 2);
+        QTest::qWait(1000);
+        QCOMPARE(ourModules().size(), 2);
+        xdotool({"key", "--delay", "1", "Menu", "c", "Menu", "c", "Menu", "c"});
+        QTRY_VERIFY(nothingLeft());
+        QTest::qWait(1000);
+        QVERIFY(nothingLeft());
+        QCOMPARE(program_.windowsNamed("^Quorvane$").size(), 0);
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+    }
+
+    // Another Quorvane, running under another name, keeps its microphone when this one
+    // starts; a module that got the number of one of ours after someone removed that one is
+    // left alone, and the item shows that ours went.
+    void anotherProgramsModulesStay() {
+        QTemporaryDir folder;
+        const QString other = folder.filePath("sndboard");
+        QVERIFY(QFile::copy(qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane", other));
+        testsupport::ProgramOnDisplay first(other);
+        QProcessEnvironment apart = QProcessEnvironment::systemEnvironment();
+        apart.insert("XDG_RUNTIME_DIR", folder.path());
+        QString failure;
+        QVERIFY2(first.start(apart, {}, &failure), qPrintable(failure));
+        xdotool({"mousemove", "--window", first.mainWindow(), "6", "120", "click", "3"});
+        QTest::qWait(300);
+        xdotool({"key", "c"});
+        QTRY_VERIFY(micPresent());
+        const QStringList theirs = ourModules();
+        startProgram();
+        QTest::qWait(1500);
+        QCOMPARE(ourModules(), theirs);
+        first.process().terminate();
+        QVERIFY(first.process().waitForFinished(5000));
+        QVERIFY(nothingLeft());
+
+        togglePlayIntoCalls();
+        QTRY_COMPARE(ourModules().size(), 2);
+        QString source;
+        for (const QString& line : pactl({"list", "short", "modules"}).split('\n'))
+            if (line.contains("module-remap-source")) source = line.section('\t', 0, 0);
+        pactl({"unload-module", source});
+        const QString foreign = pactl({"load-module", "module-null-sink", "sink_name=foreign"}).trimmed();
+        const auto unload = qScopeGuard([&] { pactl({"unload-module", foreign}); });
+        QTRY_VERIFY(nothingLeft());
+        QTest::qWait(500);
+        QVERIFY(pactl({"list", "short", "modules"}).contains("sink_name=foreign"));
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+    }
+
+    // A server that restarts while the item is checked gets the microphone again.
     void aRestartedServerGetsTheMicrophoneBack() {
         testsupport::SoundServer server;
         QVERIFY(server.start());
@@ -183,10 +347,10 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         startProgram(environment);
         togglePlayIntoCalls();
-        QTRY_COMPARE(ourModules().size(), 3);
+        QTRY_COMPARE(ourModules().size(), 2);
         server.kill();
         QVERIFY(server.start());
-        QTRY_COMPARE(ourModules().size(), 3);
+        QTRY_COMPARE(ourModules().size(), 2);
         QVERIFY(micPresent());
     }
 

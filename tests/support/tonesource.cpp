@@ -30,7 +30,7 @@ QByteArray sineWave(int frequency) {
 
 ToneSource::ToneSource(const QString& name, int frequency) : name_(name) {
     int code = -1;
-    module_ = pactl({"load-module", "module-null-sink", "sink_name=" + name}, &code).trimmed();
+    module_ = pactl({"load-module", "module-null-sink", "sink_name=\"" + name + "\""}, &code).trimmed();
     if (code != 0 || !sine_.open()) return;
     sine_.write(sineWave(frequency));
     sine_.flush();
