@@ -34,7 +34,7 @@ ToneSource::ToneSource(const QString& name, int frequency) : name_(name) {
     if (code != 0 || !sine_.open()) return;
     sine_.write(sineWave(frequency));
     sine_.flush();
-    player_.start("paplay", {"--device=" + name, sine_.fileName()});
+    player_.start("paplay", {"--device=" + name, "--latency-msec=20", sine_.fileName()});
     player_.waitForStarted(5000);
 }
 
