@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "keptdefaults.h"
 #include "serverstate.h"
 
 namespace platform {
@@ -14,9 +15,9 @@ namespace platform {
 namespace {
 
 constexpr const char* kOwnerKey = "quorvane.owner=";
-// A server may pick a new device as its default a moment after it appears; until then a
-// default that moved to one of ours is set back.
-constexpr auto kGuardDefaults = std::chrono::seconds(3);
+// The lowest priority to a server that picks its default devices by priority, so that any
+// other device is picked before ours.
+constexpr const char* kLastPick = "priority.session=-1000 ";
 
 bool isOurs(const std::string& device) {
     return device == VirtualMicrophone::kSourceName ||
@@ -52,6 +53,7 @@ VirtualMicrophone& VirtualMicrophone::instance() {
 
 VirtualMicrophone::VirtualMicrophone() {
     ServerState::instance();  // the connection is started
+    KeptDefaults::instance();
     PulseLock lock;
     PulseConnection::instance().addUser(this, lock);
 }
@@ -65,11 +67,11 @@ std::vector<std::pair<const char*, std::string>> VirtualMicrophone::modules() co
     std::vector<std::pair<const char*, std::string>> plan;
     plan.emplace_back("module-null-sink",
                       std::string("sink_name=") + kMixSinkName + " norewinds=1 sink_properties='" +
-                          "device.description=\"Quorvane call mix\" " + mark + "'");
+                          "device.description=\"Quorvane call mix\" " + kLastPick + mark + "'");
     plan.emplace_back("module-remap-source",
                       std::string("master=") + kMixSinkName + ".monitor source_name=" + kSourceName +
-                          " source_properties='device.description=\"Quorvane microphone\" " + mark +
-                          "'");
+                          " source_properties='device.description=\"Quorvane microphone\" " +
+                          kLastPick + mark + "'");
     if (!microphone_.empty())
         plan.emplace_back("module-loopback",
                           "source=" + microphone_ + " sink=" + kMixSinkName +
@@ -85,10 +87,8 @@ bool VirtualMicrophone::enable() {
     if (!PulseConnection::instance().ready(lock)) return false;
     if (wanted_) return true;
     wanted_ = true;
-    const ServerState::Sink* sink = state.defaultSink(lock);
-    defaultSink_ = sink ? sink->name : "";
-    defaultSource_ = state.defaultSource(lock);
-    microphone_ = isOurs(defaultSource_) ? "" : defaultSource_;
+    const std::string& source = state.defaultSource(lock);
+    microphone_ = isOurs(source) ? "" : source;
     if (!loading_) loadNext();
     return true;
 }
@@ -178,10 +178,7 @@ void VirtualMicrophone::loaded(std::uint32_t index) {
         loading_ = false;
         return unloadAll();
     }
-    if (loaded_.size() == kVoice) {
-        setMixSink(kMixSinkName, lock);
-        keepDefaults();
-    }
+    if (loaded_.size() == kVoice) setMixSink(kMixSinkName, lock);
     loadNext();
 }
 
@@ -211,11 +208,6 @@ void VirtualMicrophone::onUnloaded(pa_context*, int, void* self) {
     PulseConnection::instance().signal();
 }
 
-void VirtualMicrophone::keepDefaults() {
-    guardUntil_ = std::chrono::steady_clock::now() + kGuardDefaults;
-    forget(pa_context_get_server_info(context_, &VirtualMicrophone::onServerInfo, this));
-}
-
 void VirtualMicrophone::serverEvent(pa_subscription_event_type_t type, std::uint32_t index, const PulseLock&) {
     if (!context_ || !wanted_ || loaded_.size() < kVoice) return;
     const unsigned facility = eventFacility(type);
@@ -225,19 +217,6 @@ void VirtualMicrophone::serverEvent(pa_subscription_event_type_t type, std::uint
         loaded_.pop_back();  // the loopback ends itself when its microphone goes
     if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && kind == PA_SUBSCRIPTION_EVENT_NEW && !loading_)
         loadNext();
-    if (facility == PA_SUBSCRIPTION_EVENT_SERVER && std::chrono::steady_clock::now() < guardUntil_)
-        forget(pa_context_get_server_info(context_, &VirtualMicrophone::onServerInfo, this));
-}
-
-void VirtualMicrophone::onServerInfo(pa_context* c, const pa_server_info* info, void* self) {
-    auto* routing = static_cast<VirtualMicrophone*>(self);
-    if (!info) return;
-    const std::string sink = info->default_sink_name ? info->default_sink_name : "";
-    const std::string source = info->default_source_name ? info->default_source_name : "";
-    if (isOurs(sink) && !routing->defaultSink_.empty())
-        forget(pa_context_set_default_sink(c, routing->defaultSink_.c_str(), nullptr, nullptr));
-    if (isOurs(source) && !routing->defaultSource_.empty())
-        forget(pa_context_set_default_source(c, routing->defaultSource_.c_str(), nullptr, nullptr));
 }
 
 }  // namespace platform

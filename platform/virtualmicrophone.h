@@ -18,8 +18,9 @@ namespace platform {
 //
 // Everything it loads carries the property quorvane.owner with the program's process id, so
 // that it can be unloaded when turned off or at the end, and so that what a crashed run left
-// behind is recognised, and only that, on every new connection. The defaults stay as the user
-// chose them; a server that set one of the new devices as its default is set back.
+// behind is recognised, and only that, on every new connection. Its devices come last in a
+// server's choice of default devices, and KeptDefaults sets back a default that a server moved
+// to one of them.
 class VirtualMicrophone : public ConnectionUser {
 public:
     static constexpr const char* kSourceName = "quorvane_mic";
@@ -59,25 +60,20 @@ private:
     void loaded(std::uint32_t index);
     void loadFailed();
     void unloadAll();
-    void keepDefaults();
     void setMixSink(std::string sink, const PulseLock& lock);
     std::string owner() const;
     std::vector<std::pair<const char*, std::string>> modules() const;
 
     static void onModuleLoaded(pa_context*, std::uint32_t index, void* self);
     static void onModuleInfo(pa_context*, const pa_module_info* info, int eol, void* self);
-    static void onServerInfo(pa_context*, const pa_server_info* info, void* self);
     static void onUnloaded(pa_context*, int, void* self);
 
     pa_context* context_ = nullptr;
     bool wanted_ = false;
     std::string microphone_;   // the default source when it was turned on
-    std::string defaultSink_;  // the defaults as the user left them
-    std::string defaultSource_;
     std::vector<std::uint32_t> loaded_;
     bool loading_ = false;
     int unloading_ = 0;
-    std::chrono::steady_clock::time_point guardUntil_;
     std::string mixSink_;
     std::function<void(const PulseLock&)> mixSinkListener_;
     std::function<void(const std::string&)> failureListener_;
