@@ -20,7 +20,9 @@ bool isOurs(const std::string& device) {
 
 std::string nameOf(const char* name) { return name ? name : ""; }
 
-int portPriority(const auto& info) { return info.active_port ? int(info.active_port->priority) : 0; }
+int portPriority(const auto& info) {
+    return info.active_port ? int(info.active_port->priority) : 0;
+}
 
 }  // namespace
 
@@ -46,7 +48,8 @@ void KeptDefaults::disconnected(const PulseLock&) {
     source_ = Kept(true);
 }
 
-void KeptDefaults::serverEvent(pa_subscription_event_type_t type, std::uint32_t index, const PulseLock&) {
+void KeptDefaults::serverEvent(pa_subscription_event_type_t type, std::uint32_t index,
+                               const PulseLock&) {
     if (!context_) return;
     const unsigned facility = eventFacility(type);
     if (facility == PA_SUBSCRIPTION_EVENT_SERVER)
@@ -55,7 +58,8 @@ void KeptDefaults::serverEvent(pa_subscription_event_type_t type, std::uint32_t 
     if (facility == PA_SUBSCRIPTION_EVENT_SINK)
         forget(pa_context_get_sink_info_by_index(context_, index, &KeptDefaults::onNewSink, this));
     if (facility == PA_SUBSCRIPTION_EVENT_SOURCE)
-        forget(pa_context_get_source_info_by_index(context_, index, &KeptDefaults::onNewSource, this));
+        forget(pa_context_get_source_info_by_index(context_, index, &KeptDefaults::onNewSource,
+                                                   this));
 }
 
 void KeptDefaults::onServerInfo(pa_context*, const pa_server_info* info, void* self) {
@@ -107,8 +111,10 @@ void KeptDefaults::onSourceInfo(pa_context*, const pa_source_info* info, int eol
     if (eol) return kept->listed(kept->source_);
     if (!info || isOurs(nameOf(info->name))) return;
     const std::string name = nameOf(info->name);
-    const int kind = info->monitor_of_sink == PA_INVALID_INDEX ? 2 : name == kept->defaultSinkMonitor_ ? 1 : 0;
-    kept->source_.others.emplace_back(name, kind * 1'000'000 + std::min(portPriority(*info), 999'999));
+    const bool microphone = info->monitor_of_sink == PA_INVALID_INDEX;
+    const int kind = microphone ? 2 : name == kept->defaultSinkMonitor_ ? 1 : 0;
+    const int rank = kind * 1'000'000 + std::min(portPriority(*info), 999'999);
+    kept->source_.others.emplace_back(name, rank);
 }
 
 void KeptDefaults::listed(Kept& kept) {
@@ -125,8 +131,9 @@ void KeptDefaults::listed(Kept& kept) {
         if (justAppeared) setDefault(kept, kept.user);
         return;  // otherwise the user's own choice
     }
-    const auto best = std::max_element(kept.others.begin(), kept.others.end(),
-                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    const auto best = std::max_element(
+        kept.others.begin(), kept.others.end(),
+        [](const auto& a, const auto& b) { return a.second < b.second; });
     if (best == kept.others.end()) return;
     kept.standIn = best->first;
     setDefault(kept, best->first);

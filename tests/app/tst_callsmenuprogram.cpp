@@ -143,7 +143,8 @@ class TestCallsMenuProgram : public QObject {
         const QString speakers = stream("Quorvane").index;
         const QString call = stream("Quorvane into calls").index;
         clickAt(kDogs);
-        QTRY_VERIFY(stream("Quorvane").index != speakers && stream("Quorvane into calls").index != call);
+        QTRY_VERIFY(stream("Quorvane").index != speakers &&
+                    stream("Quorvane into calls").index != call);
         QTest::qWait(500);
     }
 
@@ -251,7 +252,8 @@ private slots:
         QTRY_COMPARE(defaultSource(), tone_->sourceName());
 
         // The same for the speakers: a headset's sink unplugged leaves the call mix aside.
-        const QString headset = pactl({"load-module", "module-null-sink", "sink_name=headset"}).trimmed();
+        const QString headset =
+            pactl({"load-module", "module-null-sink", "sink_name=headset"}).trimmed();
         pactl({"set-default-sink", "headset"});
         QTRY_COMPARE(pactl({"get-default-sink"}).trimmed(), QString("headset"));
         pactl({"unload-module", headset});
@@ -287,7 +289,8 @@ private slots:
         QVERIFY(nothingLeft());
 
         QProcess display;
-        display.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        display.start("Xvfb",
+                      {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
         QTRY_VERIFY(display.canReadLine());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DISPLAY", ":" + QString::fromLatin1(display.readLine()).trimmed());
