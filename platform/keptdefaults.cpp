@@ -12,6 +12,9 @@ namespace {
 // A server picks a new device as its default a moment after it appears: until then a move
 // to one of ours is the server's.
 constexpr auto kServersPick = std::chrono::seconds(3);
+// pipewire-pulse may report a default of its own for a moment, until the session manager has
+// chosen after a device went away; a move to ours is judged once it has lasted this long.
+constexpr auto kSettle = std::chrono::milliseconds(400);
 
 bool isOurs(const std::string& device) {
     const std::string mix = VirtualMicrophone::kMixSinkName;
@@ -44,6 +47,8 @@ void KeptDefaults::connected(pa_context* context, const PulseLock&) {
 
 void KeptDefaults::disconnected(const PulseLock&) {
     context_ = nullptr;
+    if (judgeTimer_) PulseConnection::instance().api()->time_free(judgeTimer_);
+    judgeTimer_ = nullptr;
     sink_ = Kept(false);
     source_ = Kept(true);
 }
@@ -70,8 +75,9 @@ void KeptDefaults::onServerInfo(pa_context*, const pa_server_info* info, void* s
     kept->take(kept->source_, nameOf(info->default_source_name));
 }
 
-// A default that moves from the user's device to one of ours is judged once the devices are
-// listed; one known at the start, or moved between ours, is left as it is.
+// A default that moves from the user's device to one of ours, and stays there a moment, is
+// judged once the devices are listed; one known at the start, or moved between ours, is left
+// as it is.
 void KeptDefaults::take(Kept& kept, const std::string& current) {
     if (current == kept.seen) return;
     const std::string previous = std::exchange(kept.seen, current);
@@ -84,7 +90,27 @@ void KeptDefaults::take(Kept& kept, const std::string& current) {
     }
     if (previous.empty() || isOurs(previous)) return;
     kept.moved = true;
-    list(kept);
+    judgeLater();
+}
+
+void KeptDefaults::judgeLater() {
+    if (!judgeTimer_)
+        judgeTimer_ = PulseConnection::instance().startTimer(kSettle, &KeptDefaults::onJudge, this);
+}
+
+void KeptDefaults::onJudge(pa_mainloop_api* api, pa_time_event* event, const struct timeval*,
+                           void* self) {
+    auto* kept = static_cast<KeptDefaults*>(self);
+    api->time_free(event);
+    kept->judgeTimer_ = nullptr;
+    kept->judge(kept->sink_);
+    kept->judge(kept->source_);
+}
+
+void KeptDefaults::judge(Kept& kept) {
+    if (!kept.moved) return;
+    if (context_ && isOurs(kept.seen)) return list(kept);
+    kept.moved = false;
 }
 
 void KeptDefaults::list(Kept& kept) {
@@ -147,10 +173,13 @@ void KeptDefaults::setDefault(const Kept& kept, const std::string& name) {
 }
 
 // One of ours appearing starts the time in which the server may pick it; the user's device
-// coming back while a stand-in holds its place becomes the default again.
+// coming back while a stand-in holds its place becomes the default again. A sink brings its
+// monitor, which pipewire-pulse does not always report as a source of its own.
 void KeptDefaults::onNewSink(pa_context*, const pa_sink_info* info, int eol, void* self) {
     auto* kept = static_cast<KeptDefaults*>(self);
-    if (!eol && info) kept->appeared(kept->sink_, nameOf(info->name));
+    if (eol || !info) return;
+    kept->appeared(kept->sink_, nameOf(info->name));
+    kept->appeared(kept->source_, nameOf(info->monitor_source_name));
 }
 
 void KeptDefaults::onNewSource(pa_context*, const pa_source_info* info, int eol, void* self) {

@@ -31,7 +31,7 @@ private:
         std::string seen;     // the default as last seen
         std::string user;     // the user's device: the last default that was none of ours
         std::string standIn;  // set in its place while it is away
-        bool moved = false;   // the default has just moved to one of ours
+        bool moved = false;   // the default moved to one of ours, to be judged
         bool listing = false;
         std::vector<std::pair<std::string, int>> others;  // devices not ours, by rank
     };
@@ -39,6 +39,8 @@ private:
     KeptDefaults();
 
     void take(Kept& kept, const std::string& current);
+    void judgeLater();
+    void judge(Kept& kept);
     void list(Kept& kept);
     void listed(Kept& kept);
     void setDefault(const Kept& kept, const std::string& name);
@@ -49,8 +51,11 @@ private:
     static void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* self);
     static void onNewSink(pa_context*, const pa_sink_info* info, int eol, void* self);
     static void onNewSource(pa_context*, const pa_source_info* info, int eol, void* self);
+    static void onJudge(pa_mainloop_api* api, pa_time_event* event, const struct timeval*,
+                        void* self);
 
     pa_context* context_ = nullptr;
+    pa_time_event* judgeTimer_ = nullptr;
     Kept sink_{false};
     Kept source_{true};
     std::string defaultSinkMonitor_;

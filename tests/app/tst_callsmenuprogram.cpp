@@ -291,6 +291,10 @@ private slots:
         QProcess display;
         display.start("Xvfb",
                       {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        const auto endDisplay = qScopeGuard([&] {
+            display.kill();
+            display.waitForFinished(5000);
+        });
         QTRY_VERIFY(display.canReadLine());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DISPLAY", ":" + QString::fromLatin1(display.readLine()).trimmed());
@@ -304,7 +308,7 @@ private slots:
             later.start(binary, arguments);
             return later.waitForFinished(5000) && later.exitCode() == 0;
         };
-        QTRY_VERIFY(launch({"--calls", "on"}));
+        QTRY_VERIFY_WITH_TIMEOUT(launch({"--calls", "on"}), 20000);
         QTRY_COMPARE(ourModules().size(), 3);
         display.kill();
         QVERIFY(program.waitForFinished(5000));
