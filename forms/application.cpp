@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "fonts.h"
-#include "launchcontext.h"
+#include "session/launchcontext.h"
 
 namespace forms {
 
@@ -48,7 +48,7 @@ void initApplication() {
     useActiveColoursWhenInactive();
     registerFonts();
     QApplication::setFont(msSansSerif(8.25));
-    followUserInput();
+    session::followUserInput();
 }
 
 void ProcessExit::ExitProcess(int code) { std::quick_exit(code); }
