@@ -1,6 +1,7 @@
 #include "frmabout.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
 
@@ -11,10 +12,11 @@
 #include "forms/image.h"
 #include "forms/label.h"
 #include "forms/line.h"
+#include "forms/panel.h"
 #include "launch.h"
 #include "mopenurl.h"
 #include "pictures.h"
-#include "platform/shell.h"
+#include "session/shell.h"
 #include "sounds/pictures.h"
 #include "sounds/versioninfo.h"
 
@@ -108,11 +110,13 @@ frmAbout::frmAbout() {
     setClientSizeTwips(5070, 5265);
     setFont(forms::tahoma(8.25, true));
     setMouseTracking(true);
+    setAccessibleRole(QAccessible::Dialog);
 
     createPictures();
     createContactLines();
     createPanel();
     createSeparatorsAndButton();
+    makeLinksReachable();
     connectHandlers();
 
     Timer1 = new QTimer(this);
@@ -137,9 +141,11 @@ void frmAbout::createPictures() {
     lbAppTitle->setForeColor(kNavy);
     lbAppTitle->setAutoSize(true);
 
-    Label6 = label(this, "Label6", QString(), defaultFont(), 1320, 720, 1215, 255);
-
     const QString version = QStringLiteral("Version ") + QLatin1String(sounds::kProgramVersion);
+    // The blinking line keeps one name, so that a screen reader is not told of each blink.
+    Label6 = label(this, "Label6", QString(), defaultFont(), 1320, 720, 1215, 255);
+    Label6->setAccessibleName(version);
+
     lbAppVersion[0] = label(this, "lbAppVersion_0", version, tahoma(), 2760, 720, 960, 195);
     lbAppVersion[0]->setAutoSize(true);
     lbAppVersion[0]->setVisible(false);
@@ -173,14 +179,24 @@ void frmAbout::createContactLines() {
     for (forms::Label* field : {Label7, Label2, Label8}) fitByNarrowerBlanks(field);
 }
 
+// The links come after the layout's own keyboard stops, so Tab reaches them too.
+void frmAbout::makeLinksReachable() {
+    int index = forms::tabIndex(cmdExit);
+    for (forms::EventLabel* link : {Label1, Label5, Label9}) {
+        link->makeLink();
+        forms::setTabIndex(link, ++index);
+    }
+}
+
 // The panel's labels are placed from the top left corner of its client area, inside the
 // sunken border.
 void frmAbout::createPanel() {
-    Picture1 = named(new QFrame(this), "Picture1", tahoma());
+    Picture1 = named(new forms::Panel(this), "Picture1", tahoma());
     Picture1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     Picture1->setFocusPolicy(Qt::StrongFocus);
     forms::place(Picture1, 1320, 2520, 3615, 975);
     forms::setTabIndex(Picture1, 0);
+    Picture1->setAccessibleName(QStringList{kCopyright, kAuthor, kPlace}.join(QStringLiteral(", ")));
 
     const QPoint client = Picture1->contentsRect().topLeft();
     lbAppCopyright = label(Picture1, "lbAppCopyright", kCopyright, defaultFont(), 120, 120, 3285, 195);
@@ -202,6 +218,8 @@ void frmAbout::createSeparatorsAndButton() {
     cmdExit = named(new forms::CommandButton(QStringLiteral("&Ok"), this), "cmdExit", tahoma());
     forms::place(cmdExit, 1920, 4320, 1275, 495);
     forms::setTabIndex(cmdExit, 1);
+    // The window opens with the focus on "&Ok", the first stop that says what it is.
+    cmdExit->setFocus();
 
     Line2 = line(this, "Line2", -360, 5160, 5040, kWhite);
 }
@@ -228,13 +246,18 @@ void frmAbout::mouseMoveEvent(QMouseEvent*) { Form_MouseMove(); }
 
 void frmAbout::Form_MouseMove() { highlightLink(nullptr); }
 
+// Escape closes the window as its close box does; "&Ok" itself is not pressed.
+void frmAbout::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        forms::Form::keyPressEvent(event);
+}
+
 void frmAbout::Label1_Click() {
     const QString mail = QStringLiteral("mailto:") + kEmailAddress;
-    const platform::LaunchContext context = about::announceLaunch(mail);
-    const int code = platform::ShellExecuteA(std::uintptr_t(winId()), nullptr,
-                                             mail.toLocal8Bit().constData(), nullptr, "/",
-                                             platform::SW_SHOWNORMAL, context);
-    if (code != platform::kShellSuccess) about::cancelLaunch(context);
+    session::ShellExecuteA(std::uintptr_t(winId()), nullptr, mail.toLocal8Bit().constData(),
+                           nullptr, "/", session::SW_SHOWNORMAL, about::launchAnnouncer());
 }
 
 void frmAbout::Label5_Click() { mOpenURL::OpenWebAddress(kWebAddress); }

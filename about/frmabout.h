@@ -6,7 +6,6 @@
 
 #include "forms/form.h"
 
-class QFrame;
 class QTimer;
 
 namespace forms {
@@ -15,13 +14,14 @@ class EventLabel;
 class Image;
 class Label;
 class Line;
+class Panel;
 }  // namespace forms
 
 // The information window: the product name, a blinking version line, the icon and the side
 // banner, the author's contact lines with an e-mail, a web and a mirror link, a panel with
 // the copyright, author and place lines, the release date and "&Ok". There is one window at a
-// time; "&Ok" and the title bar's close box both unload it, and the next Load() makes a fresh
-// one.
+// time; "&Ok", Escape and the title bar's close box unload it, and the next Load() makes a
+// fresh one. Keyboard and screen-reader users reach the links after the layout's own stops.
 class frmAbout : public forms::Form {
     Q_OBJECT
 
@@ -59,7 +59,7 @@ public:
     forms::EventLabel* Label9;
     forms::Label* Label3;
     forms::Label* Label4;
-    QFrame* Picture1;
+    forms::Panel* Picture1;
     forms::Label* lbAppCopyright;
     forms::Label* lbAInfo;
     forms::Label* Label10;
@@ -75,6 +75,7 @@ public:
 protected:
     void queryUnload() override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     frmAbout();
@@ -83,6 +84,7 @@ private:
     void createContactLines();
     void createPanel();
     void createSeparatorsAndButton();
+    void makeLinksReachable();
     void connectHandlers();
 
     // Navy for the link under the pointer, black for the others; null turns all black.

@@ -4,22 +4,20 @@
 
 #include <string>
 
-#include "forms/launchcontext.h"
-#include "platform/shell.h"
+#include "session/launchcontext.h"
+#include "session/shell.h"
 
 namespace about {
 
-// Announces a program that the user's latest input starts, `name` showing while it starts, and
-// returns the context to start it with: the one id serves as X11 startup-notification id and
-// as Wayland activation token.
-inline platform::LaunchContext announceLaunch(const QString& name) {
-    const std::string id = forms::announceLaunch(name);
-    return {id, id};
-}
-
-// Tells the window manager that an announced program did not start.
-inline void cancelLaunch(const platform::LaunchContext& context) {
-    forms::endLaunch(context.startupId);
+// How the about window's links tell the desktop about the program they start: the
+// announcement shows the program's name while it starts, and its one id serves as X11
+// startup-notification id and as Wayland activation token.
+inline session::LaunchAnnouncer launchAnnouncer() {
+    return {[](const std::string& name) {
+                const std::string id = session::announceLaunch(QString::fromStdString(name));
+                return session::Activation{id, id};
+            },
+            [](const session::Activation& context) { session::endLaunch(context.startupId); }};
 }
 
 }  // namespace about

@@ -3,13 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QFileInfo>
-
 #include <cstdlib>
 #include <string>
 
 #include "launch.h"
-#include "platform/shell.h"
+#include "session/shell.h"
 
 namespace mOpenURL {
 
@@ -22,7 +20,7 @@ constexpr int kFoundAbove = 32;
 
 // What the marker lookup found.
 struct Browser {
-    int code = platform::SE_ERR_PNF;
+    int code = session::SE_ERR_PNF;
     QByteArray program;
     std::string desktopEntry;
 };
@@ -55,31 +53,30 @@ Browser lookUpThroughMarker(const QByteArray& temporaryDirectory) {
     const QByteArray folder = makePrivateFolder(temporaryDirectory);
     if (folder.isEmpty()) return browser;
     const QByteArray marker = folder + kMarkerName;
-    browser.code = platform::SE_ERR_FNF;
+    browser.code = session::SE_ERR_FNF;
     if (createEmptyMarker(marker)) {
-        QByteArray program(platform::MAX_PATH, ' ');
-        browser.code = platform::FindExecutableA(kMarkerName, folder.constData(), program.data(),
-                                                 platform::MAX_PATH, &browser.desktopEntry);
+        QByteArray program(session::MAX_PATH, ' ');
+        browser.code = session::FindExecutableA(kMarkerName, folder.constData(), program.data(),
+                                                session::MAX_PATH, &browser.desktopEntry);
         browser.program = CutAtNul(program);
-        if (unlink(marker.constData()) != 0) browser.code = platform::SE_ERR_ACCESSDENIED;
+        if (unlink(marker.constData()) != 0) browser.code = session::SE_ERR_ACCESSDENIED;
     }
-    if (rmdir(folder.constData()) != 0) browser.code = platform::SE_ERR_ACCESSDENIED;
+    if (rmdir(folder.constData()) != 0) browser.code = session::SE_ERR_ACCESSDENIED;
     return browser;
 }
 
 }  // namespace
 
 bool OpenWebAddress(const QString& address) {
-    const Browser browser = lookUpThroughMarker(GetTempDirectory());
-    if (browser.code <= kFoundAbove) return false;
-    const QByteArray commandLine = (QStringLiteral(" ") + address).toLocal8Bit();
-    const platform::LaunchContext context =
-        about::announceLaunch(QFileInfo(QString::fromLocal8Bit(browser.program)).fileName());
-    platform::ProcessInformation process;
-    platform::LaunchDesktopEntry(browser.desktopEntry.c_str(), commandLine.constData(), nullptr,
-                                 context, &process);
-    if (process.processId == 0) about::cancelLaunch(context);
-    return process.processId != 0;
+    const QByteArray uri = address.toLocal8Bit();
+    std::string handler = session::SchemeHandler(uri.constData());
+    if (handler.empty()) {
+        const Browser browser = lookUpThroughMarker(GetTempDirectory());
+        if (browser.code <= kFoundAbove) return false;
+        handler = browser.desktopEntry;
+    }
+    return session::LaunchDesktopEntry(handler.c_str(), uri.constData(), nullptr,
+                                       about::launchAnnouncer());
 }
 
 QByteArray FindDefaultBrowser(int& resultCode) {
@@ -90,7 +87,7 @@ QByteArray FindDefaultBrowser(int& resultCode) {
 
 QByteArray GetTempDirectory() {
     QByteArray buffer(kTempPathLength, ' ');
-    platform::GetTempPathA(kTempPathLength, buffer.data());
+    session::GetTempPathA(kTempPathLength, buffer.data());
     return CutAtNul(buffer);
 }
 

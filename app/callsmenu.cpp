@@ -24,6 +24,11 @@ CallsMenu::CallsMenu(QWidget* parent) : QMenu(parent) {
 
 void CallsMenu::setPlayIntoCalls(bool on) { playIntoCalls_->setChecked(on); }
 
+void CallsMenu::showEvent(QShowEvent* event) {
+    QMenu::showEvent(event);
+    setActiveAction(playIntoCalls_);
+}
+
 void CallsMenu::turn(bool on) {
     platform::CallRouting& routing = platform::CallRouting::instance();
     if (!on) return routing.disable();
@@ -38,6 +43,6 @@ void CallsMenu::showPlayIntoCalls(bool on) {
 
 void CallsMenu::refuse(const QString& why) {
     showPlayIntoCalls(false);
-    forms::messageBoxes().showWarning(forms::applicationTitle(),
+    forms::messageBoxes().showLatestWarning(forms::applicationTitle(),
                                       QStringLiteral("Quorvane cannot play into calls. ") + why);
 }

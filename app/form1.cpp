@@ -7,6 +7,8 @@
 #include <QScopedValueRollback>
 #include <QShortcut>
 
+#include <algorithm>
+
 #include "about/frmabout.h"
 #include "callsmenu.h"
 #include "forms/application.h"
@@ -78,6 +80,7 @@ Form1::Form1(QWidget* parent) : forms::Form(parent) {
     createButtons();
     connectHandlers();
     fillOwnBackgrounds(this);
+    describeForAssistiveTechnology();
 
     callsMenu_ = new CallsMenu(this);
     // Shift+F10 asks the focused control for its menu, as the Menu key does.
@@ -88,6 +91,15 @@ Form1::Form1(QWidget* parent) : forms::Form(parent) {
                                 focused->mapToGlobal(focused->rect().center()));
         QApplication::sendEvent(focused, &event);
     });
+}
+
+// A screen reader hears each frame's explanation with the frame, and the loudspeakers by
+// what they show rather than by the frame's caption.
+void Form1::describeForAssistiveTechnology() {
+    Frame1->setAccessibleDescription(Label1->text());
+    Frame2->setAccessibleDescription(Label2->text());
+    for (forms::Image* image : {Image1, Image2, Image3})
+        image->setAccessibleName(QStringLiteral("Loudspeaker"));
 }
 
 void Form1::contextMenuEvent(QContextMenuEvent* event) { callsMenu_->exec(event->globalPos()); }
@@ -233,8 +245,11 @@ void Form1::connectHandlers() {
     connectHandler(chkVolMute, &forms::CheckBox::clickEvent, this, &Form1::chkVolMute_Click);
     connectHandler(&platform::mixerDevice(), &platform::MixerDevice::controlsChanged, this,
                    &Form1::Mixer_ControlsChanged);
-    // A mixer that could not be reached before is met as the first paint meets it.
-    connect(&platform::mixerDevice(), &platform::MixerDevice::reached, this, qOverload<>(&QWidget::update));
+    // The server that was there at start answers only after the first paint has read nothing:
+    // it is met as the first paint meets it. A server that comes later is a change made
+    // elsewhere and is only shown.
+    connect(&platform::mixerDevice(), &platform::MixerDevice::answeredAtStart, this,
+            qOverload<>(&QWidget::update));
 }
 
 void Form1::Command1_Click() { playClip(102, kPlayLooped); }
@@ -264,12 +279,20 @@ clsVolume& Form1::volume() {
 
 // Brings knob and box into line with the mixer. The knob's Changed handler runs inside SetVal
 // and writes the level back as a whole percent; the box's click handler runs only when its
-// value changes.
+// value changes. Only what a read answered is written back, and never a level above the
+// knob's top (a desktop's boost over 100%): the knob then shows its top and the level stays.
 void Form1::Form_Paint() {
     clsVolume& mixer = volume();
     const std::int32_t level = mixer.VolumeLevel();
-    sldMain->SetVal(forms::roundToInt32(double(level) / kLevelsPerPercent));
+    const std::int32_t top = mixer.VolumeMax();
+    {
+        const QScopedValueRollback<bool> following(
+            followingMixer_, followingMixer_ || !mixer.LastCallAnswered() || level > top);
+        sldMain->SetVal(forms::roundToInt32(double(std::min(level, top)) / kLevelsPerPercent));
+    }
     const bool muted = mixer.VolumeMute();
+    const QScopedValueRollback<bool> following(followingMixer_,
+                                               followingMixer_ || !mixer.LastCallAnswered());
     chkVolMute->setValue(muted ? 1 : 0);
 }
 
@@ -288,8 +311,8 @@ void Form1::chkVolMute_Click() {
 }
 
 // Shows a change made elsewhere (media keys, the desktop's own slider, a new default device, a
-// server that has just come) as a paint would, but writes nothing back: two volume controls
-// must never answer each other.
+// server that came after the start or came back) as a paint would, but writes nothing back:
+// two volume controls must never answer each other.
 void Form1::Mixer_ControlsChanged() {
     const QScopedValueRollback<bool> following(followingMixer_, true);
     Form_Paint();

@@ -72,6 +72,7 @@ private:
     void createButtons();
     void createTexts();
     void connectHandlers();
+    void describeForAssistiveTechnology();
 
     void Command1_Click();
     void Command4_Click();
@@ -88,7 +89,8 @@ private:
 
     // The volume object, made by whichever panel handler needs it first.
     std::unique_ptr<clsVolume> volume_;
-    // True while the panel follows a change made elsewhere: nothing is written back then.
+    // True while the panel shows what it must not write back: a change made elsewhere, a read
+    // that nothing answered, a level above the knob's top.
     bool followingMixer_ = false;
     CallsMenu* callsMenu_;
 };

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "fonts.h"
-#include "launchcontext.h"
+#include "session/launchcontext.h"
 
 namespace forms {
 
@@ -48,10 +48,10 @@ void initApplication() {
     useActiveColoursWhenInactive();
     registerFonts();
     QApplication::setFont(msSansSerif(8.25));
-    followUserInput();
+    session::followUserInput();
 }
 
-void ProcessExit::ExitProcess(int code) { std::_Exit(code); }
+void ProcessExit::ExitProcess(int code) { std::quick_exit(code); }
 
 constinit base::Replaceable<ProcessExit> processExit{base::madeOnFirstUse<ProcessExit>};
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "accessibility.h"
 #include "twips.h"
 
 namespace forms {
@@ -17,7 +18,9 @@ const char* const kTabIndexProperty = "tabIndex";
 Form::Form(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {}
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    installAccessibility();
+}
 
 void Form::setClientSizeTwips(int width, int height) {
     setFixedSize(twipsToPixels(width), twipsToPixels(height));

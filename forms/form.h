@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAccessible>
 #include <QWidget>
 
 class QCloseEvent;
@@ -29,6 +30,9 @@ public:
     void applyTabOrder();
     QList<QWidget*> tabOrder() const;
 
+    QAccessible::Role accessibleRole() const { return accessibleRole_; }
+    void setAccessibleRole(QAccessible::Role role) { accessibleRole_ = role; }
+
 protected:
     virtual void queryUnload() {}
     void closeEvent(QCloseEvent* event) override;
@@ -40,6 +44,7 @@ private:
     void centreOnScreen();
     void repaintAfterExpose();
 
+    QAccessible::Role accessibleRole_ = QAccessible::Window;
     bool shown_ = false;
     bool centred_ = false;
     int paints_ = 0;

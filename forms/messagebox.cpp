@@ -1,6 +1,7 @@
 #include "messagebox.h"
 
 #include <QMessageBox>
+#include <QPointer>
 
 namespace forms {
 
@@ -12,6 +13,15 @@ void MessageBoxes::showCritical(const QString& title, const QString& text) {
 void MessageBoxes::showWarning(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok);
     box.exec();
+}
+
+void MessageBoxes::showLatestWarning(const QString& title, const QString& text) {
+    static QPointer<QMessageBox> latest;
+    if (latest) latest->close();
+    latest = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok);
+    latest->setAttribute(Qt::WA_DeleteOnClose);
+    latest->setWindowModality(Qt::ApplicationModal);
+    latest->show();
 }
 
 constinit base::Replaceable<MessageBoxes> messageBoxes{base::madeOnFirstUse<MessageBoxes>};

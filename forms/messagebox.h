@@ -15,6 +15,9 @@ public:
     virtual void showCritical(const QString& title, const QString& text);
     // The same with a warning icon, for what the user asked for and could not have.
     virtual void showWarning(const QString& title, const QString& text);
+    // A warning that returns at once and takes the place of the one it showed last, so that
+    // refusals coming one after the other never stack up; modal while it is shown.
+    virtual void showLatestWarning(const QString& title, const QString& text);
 };
 
 // The program's message boxes: Qt's unless a test has put a recorder in their place.

@@ -40,6 +40,10 @@ public:
     void WaveLevelTreble(std::int32_t New_Treble);
     void VolumeLevelTreble(std::int32_t New_Treble);
 
+    // True when the last mixer call was answered: tells a read's real 0 or false from the 0
+    // or false of a read that nothing answered.
+    bool LastCallAnswered() const { return lastResult == platform::MMSYSERR_NOERROR; }
+
     bool VolumeMute();
     bool WaveMute();
     void VolumeMute(bool New_Mute);

@@ -75,12 +75,12 @@ public:
 
 signals:
     // A control changed through someone else: another program, media keys, a new default
-    // device. Raised from any thread; receivers in another thread hear of it through their
-    // event loop.
+    // device, a server that came after the start or came back after a restart. Raised from
+    // any thread; receivers in another thread hear of it through their event loop.
     void controlsChanged();
-    // The device can be read and written again after it could not (a sound server answered,
-    // late or after a restart), as if it had just been opened.
-    void reached();
+    // The server that was there when the device was opened has answered for the first time:
+    // its controls can now be read as if they had been there at the opening.
+    void answeredAtStart();
 };
 
 // The process's mixer device: the sound server's unless a test has put another in its place.

@@ -45,12 +45,12 @@ std::optional<std::int32_t> knownValue(std::uint32_t controlId) {
     switch (controlId) {
     case PulseMixerDevice::kSpeakerVolume:
         if (!sink) return std::nullopt;
-        return static_cast<std::int32_t>(toLevel(pa_cvolume_max(&sink->volume)));
+        return toLevel(pa_cvolume_max(&sink->volume));
     case PulseMixerDevice::kSpeakerMute:
         if (!sink) return std::nullopt;
         return sink->mute ? 1 : 0;
     case PulseMixerDevice::kWaveVolume:
-        if (const auto volume = state.streamVolume(lock)) return static_cast<std::int32_t>(toLevel(*volume));
+        if (const auto volume = state.streamVolume(lock)) return toLevel(*volume);
         return std::nullopt;
     case PulseMixerDevice::kWaveMute:
         if (const auto mute = state.streamMute(lock)) return *mute ? 1 : 0;
@@ -79,8 +79,8 @@ PulseMixerDevice::PulseMixerDevice() {
     ServerState& state = ServerState::instance();
     PulseLock lock;
     state.setSinkListener(
-        [this](bool arrived) {
-            if (arrived) emit reached();
+        [this](bool atStart) {
+            if (atStart) emit answeredAtStart();
             else emit controlsChanged();
         },
         lock);

@@ -7,7 +7,8 @@ namespace platform {
 
 // The mixer of the sound server. Lines and controls:
 //   speakers destination = the default sink: volume (0..65535, 65535 the sink's normal 100%;
-//     read as the loudest channel, written to the loudest channel keeping the balance), mute;
+//     read as the loudest channel, above 65535 where the desktop raised it over 100%; written
+//     to the loudest channel keeping the balance, at most 100%), mute;
 //   wave-output source = the program's own playback stream as the desktop's per-application
 //     mixer shows it: volume and mute, and a peak meter on the default sink's monitor;
 //   recording destination = the default source: a peak meter.

@@ -41,6 +41,7 @@ void ServerState::connected(pa_context* context, const PulseLock&) {
 
 void ServerState::disconnected(const PulseLock&) {
     const bool hadSink = sink_.has_value();
+    startPending_ = false;
     context_ = nullptr;
     defaultSinkName_.clear();
     defaultSource_.clear();
@@ -95,6 +96,7 @@ void ServerState::takeServer(const pa_server_info& info) {
     if (sinkName == defaultSinkName_ && sink_) return;
     defaultSinkName_ = sinkName;
     if (!sinkName.empty()) return querySink();
+    startPending_ = false;
     if (sink_ && sinkListener_) {
         sink_.reset();
         sinkListener_(false);
@@ -102,19 +104,22 @@ void ServerState::takeServer(const pa_server_info& info) {
 }
 
 void ServerState::onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* self) {
-    if (!eol && info) static_cast<ServerState*>(self)->takeSink(*info);
+    auto* state = static_cast<ServerState*>(self);
+    if (!eol && info) state->takeSink(*info);
+    if (eol) state->startPending_ = false;
 }
 
 void ServerState::takeSink(const pa_sink_info& info) {
     if (info.name != defaultSinkName_) return;  // the default moved on meanwhile
-    const bool arrived = !sink_;
+    const bool atStart = !sink_ && startPending_;
+    startPending_ = false;
     const bool sameSink = sink_ && sink_->index == info.index;
     if (sameSink && sinkWrites_ > 0) return;  // our own writes are still on their way
     const bool changed = !sameSink || !sameVolume(sink_->volume, info.volume) ||
                          sink_->mute != (info.mute != 0);
     sink_ = Sink{info.index, info.name, info.monitor_source_name ? info.monitor_source_name : "",
                  info.volume, info.mute != 0};
-    if (changed && sinkListener_) sinkListener_(arrived);
+    if (changed && sinkListener_) sinkListener_(atStart);
 }
 
 bool ServerState::setSinkVolume(pa_volume_t loudest, const PulseLock&) {

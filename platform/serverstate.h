@@ -31,9 +31,10 @@ public:
     static ServerState& instance();
 
     // Called on the sound thread whenever the default sink, its volume or its mute changed
-    // through someone else (`arrived` false), or when a sink is known again after there was
-    // none, as on a new connection (`arrived` true).
-    using SinkListener = std::function<void(bool arrived)>;
+    // through someone else, or a sink is known after there was none. `atStart` is true only
+    // for the sink of the server that was there when the first connection was made, when it
+    // is first learnt; a server or sink that comes later, or again, is an ordinary change.
+    using SinkListener = std::function<void(bool atStart)>;
     void setSinkListener(SinkListener listener, const PulseLock& lock);
 
     // The default sink, or null while it is not known (no server, or not learnt yet).
@@ -89,6 +90,8 @@ private:
     std::string defaultSinkName_;
     std::string defaultSource_;
     std::optional<Sink> sink_;
+    // True until the first connection has shown whether a default sink was there at start.
+    bool startPending_ = true;
     int sinkWrites_ = 0;  // writes to the sink not yet answered
 
     std::uint32_t streamIndex_ = PA_INVALID_INDEX;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "keptdefaults.h"
 #include "serverstate.h"
 
 namespace platform {
@@ -13,9 +14,9 @@ namespace {
 
 constexpr const char* kOwnerKey = "quorvane.owner=";
 constexpr std::uint32_t kNone = PA_INVALID_INDEX;
-// A server may pick a new device as its default a moment after it appears; until then a
-// default that moved to one of ours is set back.
-constexpr auto kGuardDefaults = std::chrono::seconds(3);
+// The lowest priority to a server that picks its default devices by priority, so that any
+// other device is picked before ours.
+constexpr const char* kLastPick = "priority.session=-1000 ";
 // The user's microphone stays joined this long after the last recording ends, so that a
 // call program that reopens its microphone does not make it close and open again.
 constexpr auto kCloseVoiceAfter = std::chrono::seconds(1);
@@ -80,6 +81,7 @@ VirtualMicrophone& VirtualMicrophone::instance() {
 VirtualMicrophone::VirtualMicrophone() : source_(kNone) {
     modules_.fill(kNone);
     ServerState::instance();  // the connection is started
+    KeptDefaults::instance();
     PulseLock lock;
     PulseConnection::instance().addUser(this, lock);
 }
@@ -91,10 +93,11 @@ std::string VirtualMicrophone::moduleArgument(Part part) const {
     switch (part) {
     case kMix:
         return std::string("sink_name=") + kMixSinkName + " norewinds=1 sink_properties='" +
-               "device.description=\"Quorvane call mix\" " + mark + "'";
+               "device.description=\"Quorvane call mix\" " + kLastPick + mark + "'";
     case kMic:
         return std::string("master=") + kMixSinkName + ".monitor source_name=" + kSourceName +
-               " source_properties='device.description=\"Quorvane microphone\" " + mark + "'";
+               " source_properties='device.description=\"Quorvane microphone\" " + kLastPick +
+               mark + "'";
     default:
         return "source=" + *quoted(microphone_) + " sink=" + kMixSinkName +
                " latency_msec=20 source_dont_move=true sink_dont_move=true"
@@ -107,7 +110,7 @@ bool VirtualMicrophone::enable() {
     if (!PulseConnection::instance().ready(lock)) return false;
     if (wanted_) return true;
     wanted_ = true;
-    rememberDefaults();
+    rememberMicrophone();
     reconcile();
     return true;
 }
@@ -162,13 +165,10 @@ void VirtualMicrophone::announce(bool on) {
     if (stateListener_) stateListener_(on);
 }
 
-void VirtualMicrophone::rememberDefaults() {
+void VirtualMicrophone::rememberMicrophone() {
     PulseLock lock;
-    ServerState& state = ServerState::instance();
-    const ServerState::Sink* sink = state.defaultSink(lock);
-    defaultSink_ = sink ? sink->name : "";
-    defaultSource_ = state.defaultSource(lock);
-    microphone_ = isOurs(defaultSource_) ? "" : defaultSource_;
+    const std::string& source = ServerState::instance().defaultSource(lock);
+    microphone_ = isOurs(source) ? "" : source;
 }
 
 // A part is there while the user wants the microphone and what it stands on is there; the
@@ -246,10 +246,7 @@ void VirtualMicrophone::loaded(Part part, std::uint32_t index) {
     modules_[part] = index;
     owners_[part] = PulseConnection::runId();
     if (part == kMix && wanted_) setMixSink(kMixSinkName);
-    if (part == kMic && wanted_) {
-        keepDefaults();
-        findSource();
-    }
+    if (part == kMic && wanted_) findSource();
     reconcile();
 }
 
@@ -488,14 +485,9 @@ void VirtualMicrophone::takeOver(const std::string& id, const Leftover& leftover
     voiceOpen_ = true;
     const bool wasOn = wanted_;
     wanted_ = true;
-    if (!wasOn) rememberDefaults();
+    if (!wasOn) rememberMicrophone();
     if (modules_[kMix] != kNone) setMixSink(kMixSinkName);
     if (!wasOn) announce(true);
-}
-
-void VirtualMicrophone::keepDefaults() {
-    guardUntil_ = std::chrono::steady_clock::now() + kGuardDefaults;
-    forget(pa_context_get_server_info(context_, &VirtualMicrophone::onServerInfo, this));
 }
 
 void VirtualMicrophone::serverEvent(pa_subscription_event_type_t type, std::uint32_t index, const PulseLock&) {
@@ -513,8 +505,6 @@ void VirtualMicrophone::serverEvent(pa_subscription_event_type_t type, std::uint
         rechecks_ = kRechecks;
         refreshRecordings();
     }
-    if (facility == PA_SUBSCRIPTION_EVENT_SERVER && wanted_ && std::chrono::steady_clock::now() < guardUntil_)
-        forget(pa_context_get_server_info(context_, &VirtualMicrophone::onServerInfo, this));
 }
 
 // A module of ours that went without our asking: the loopback ends itself when its
@@ -535,15 +525,5 @@ void VirtualMicrophone::removed(std::uint32_t index) {
     reconcile();
 }
 
-void VirtualMicrophone::onServerInfo(pa_context* c, const pa_server_info* info, void* self) {
-    auto* routing = static_cast<VirtualMicrophone*>(self);
-    if (!info) return;
-    const std::string sink = info->default_sink_name ? info->default_sink_name : "";
-    const std::string source = info->default_source_name ? info->default_source_name : "";
-    if (isOurs(sink) && !routing->defaultSink_.empty())
-        forget(pa_context_set_default_sink(c, routing->defaultSink_.c_str(), nullptr, nullptr));
-    if (isOurs(source) && !routing->defaultSource_.empty())
-        forget(pa_context_set_default_source(c, routing->defaultSource_.c_str(), nullptr, nullptr));
-}
 
 }  // namespace platform

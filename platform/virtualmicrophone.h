@@ -27,7 +27,8 @@ namespace platform {
 // leftover: removed when nothing records from it, taken over (and the microphone on) when a
 // call still does. Recordings that the server moved off at turning off are moved back at the
 // next turning on. The state always ends as the last command asked, whatever the timing of
-// the server's replies.
+// the server's replies. Its devices come last in a server's choice of default devices, and
+// KeptDefaults sets back a default that a server moved to one of them.
 class VirtualMicrophone : public ConnectionUser {
 public:
     static constexpr const char* kSourceName = "quorvane_mic";
@@ -92,8 +93,7 @@ private:
     void takeOver(const std::string& id, const Leftover& leftover);
     void sweep();
     void swept();
-    void keepDefaults();
-    void rememberDefaults();
+    void rememberMicrophone();
     void setMixSink(std::string sink);
     void announce(bool on);
 
@@ -109,13 +109,10 @@ private:
     static void onSweepModule(pa_context*, const pa_module_info* info, int eol, void*);
     static void onSweepSource(pa_context*, const pa_source_info* info, int eol, void*);
     static void onSweepRecording(pa_context*, const pa_source_output_info* info, int eol, void*);
-    static void onServerInfo(pa_context*, const pa_server_info* info, void* self);
 
     pa_context* context_ = nullptr;
     bool wanted_ = false;
     std::string microphone_;   // the default source when it was turned on
-    std::string defaultSink_;  // the defaults as the user left them
-    std::string defaultSource_;
     std::vector<std::string> ownIds_;  // this run's id and those of leftovers taken over
 
     std::array<std::uint32_t, kParts> modules_;
@@ -137,8 +134,6 @@ private:
     bool sweeping_ = false;
     std::set<std::string> liveIds_;
     std::vector<std::pair<std::string, Leftover>> leftovers_;
-
-    std::chrono::steady_clock::time_point guardUntil_;
     std::string mixSink_;
     std::function<void(const PulseLock&)> mixSinkListener_;
     std::function<void(const std::string&)> failureListener_;

@@ -1,6 +1,6 @@
 // The real program on the test display, driven by xdotool: "About" opens the about window
 // once, and its links start the recording browser and mail client of a desktop of its own,
-// whose entries are shaped as a Flatpak's and a snap's.
+// whose entries are shaped as a Flatpak's and a snap's, and never its HTML editor.
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -38,6 +38,7 @@ private slots:
     void aboutShowsOneCentredWindow();
     void linksStartTheBrowserAndTheMailClient();
     void altOClosesAndAboutOpensAgain();
+    void keyboardAloneOpensTheWebLinkAndEscapeCloses();
 
 private:
     QStringList aboutWindows();
@@ -51,8 +52,9 @@ private:
 void TestAboutProgram::initTestCase() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) QSKIP("needs the test display (scripts/test)");
     QVERIFY2(!QStandardPaths::findExecutable("xdotool").isEmpty(), "xdotool is missing");
-    desktop_.addHandler("browser", "my browser", {"text/html"},
+    desktop_.addHandler("browser", "my browser", {"x-scheme-handler/http"},
                         "{script} run --command=browser --file-forwarding org.example.Browser @@u %u @@");
+    desktop_.addHandler("editor", "my editor", {"text/html"});
     desktop_.addHandler("mail", "my mail", {"x-scheme-handler/mailto"},
                         "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/mail_mail.desktop "
                         "{script} %u");
@@ -114,10 +116,12 @@ void TestAboutProgram::linksStartTheBrowserAndTheMailClient() {
     clickAt(about, kWebLink);
     QCOMPARE(desktop_.takeRecord("browser"), flatpak(kWebAddress));
     QVERIFY2(startupId.match(desktop_.startupId("browser")).hasMatch(), qPrintable(desktop_.startupId("browser")));
+    QCOMPARE(desktop_.activationToken("browser"), desktop_.startupId("browser"));
     clickAt(about, kMirrorLink);
     QCOMPARE(desktop_.takeRecord("browser"), flatpak(kMirrorAddress));
     clickAt(about, kEmailLink);
     QCOMPARE(desktop_.takeRecord("mail"), (QStringList{"/", "mailto:" + kEmailAddress}));
+    QVERIFY(!desktop_.hasRecord("editor"));
     QVERIFY2(startupId.match(desktop_.startupId("mail")).hasMatch(), qPrintable(desktop_.startupId("mail")));
 
     QCOMPARE(QDir(QDir(desktop_.root()).filePath("temporary")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -129,13 +133,29 @@ void TestAboutProgram::altOClosesAndAboutOpensAgain() {
     const QString about = waitForAboutWindow();
     QVERIFY(!about.isEmpty());
     xdotool({"windowfocus", "--sync", about});
-    xdotool({"key", "Escape"});
-    QTest::qWait(300);
-    QCOMPARE(aboutWindows().size(), 1);
     xdotool({"key", "alt+o"});
     QTRY_VERIFY_WITH_TIMEOUT(aboutWindows().isEmpty(), 3000);
     QCOMPARE(program_.process().state(), QProcess::Running);
     QVERIFY(!waitForAboutWindow().isEmpty());
+}
+
+// Keys alone: Tab from "Stop" to "About" and Space open the window, which starts on "&Ok";
+// two Tabs reach the web link, Enter starts the browser, Escape closes the window. The test
+// display has no window manager, so focusing the new window stands in for one.
+void TestAboutProgram::keyboardAloneOpensTheWebLinkAndEscapeCloses() {
+    xdotool({"windowfocus", "--sync", main_});
+    for (int tab = 0; tab < 6; ++tab) xdotool({"key", "Tab"});
+    xdotool({"key", "space"});
+    QTRY_COMPARE_WITH_TIMEOUT(aboutWindows().size(), 1, 5000);
+    xdotool({"windowfocus", "--sync", aboutWindows().value(0)});
+    QTest::qWait(300);
+    xdotool({"key", "Tab", "Tab", "Return"});
+    QCOMPARE(desktop_.takeRecord("browser").mid(1),
+             (QStringList{"run", "--command=browser", "--file-forwarding", "org.example.Browser", "@@u",
+                          kWebAddress, "@@"}));
+    xdotool({"key", "Escape"});
+    QTRY_VERIFY_WITH_TIMEOUT(aboutWindows().isEmpty(), 3000);
+    QCOMPARE(program_.process().state(), QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(TestAboutProgram)

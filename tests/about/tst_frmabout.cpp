@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QFrame>
 #include <QPushButton>
 #include <QTest>
@@ -10,6 +12,7 @@
 #include "forms/fonts.h"
 #include "forms/image.h"
 #include "forms/line.h"
+#include "forms/panel.h"
 #include "forms/twips.h"
 #include "pictures.h"  // the about folder's own
 #include "recordingdesktop.h"
@@ -71,6 +74,7 @@ private slots:
 
     void keys_data();
     void keys();
+    void keyboardAndScreenReaderReachTheLinks();
 
     void oneWindowAtATime_data();
     void oneWindowAtATime();
@@ -309,36 +313,90 @@ void TestFrmAbout::onlyTheWindowAndTheLinksFollowThePointer() {
 }
 
 void TestFrmAbout::keys_data() {
-    QTest::addColumn<bool>("focusOnOk");
+    QTest::addColumn<QString>("focus");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<bool>("unloads");
-    QTest::newRow("Escape") << false << int(Qt::Key_Escape) << 0 << false;
-    QTest::newRow("Escape on Ok") << true << int(Qt::Key_Escape) << 0 << false;
-    QTest::newRow("Enter elsewhere") << false << int(Qt::Key_Return) << 0 << false;
-    QTest::newRow("Enter on Ok") << true << int(Qt::Key_Return) << 0 << true;
-    QTest::newRow("keypad Enter on Ok") << true << int(Qt::Key_Enter) << 0 << true;
-    QTest::newRow("Space on Ok") << true << int(Qt::Key_Space) << 0 << true;
-    QTest::newRow("Alt+O elsewhere") << false << int(Qt::Key_O) << int(Qt::AltModifier) << true;
+    QTest::newRow("Escape") << "cmdExit" << int(Qt::Key_Escape) << 0 << true;
+    QTest::newRow("Escape on the panel") << "Picture1" << int(Qt::Key_Escape) << 0 << true;
+    QTest::newRow("Enter elsewhere") << "Picture1" << int(Qt::Key_Return) << 0 << false;
+    QTest::newRow("Enter on Ok") << "cmdExit" << int(Qt::Key_Return) << 0 << true;
+    QTest::newRow("keypad Enter on Ok") << "cmdExit" << int(Qt::Key_Enter) << 0 << true;
+    QTest::newRow("Space on Ok") << "cmdExit" << int(Qt::Key_Space) << 0 << true;
+    QTest::newRow("Alt+O elsewhere") << "Picture1" << int(Qt::Key_O) << int(Qt::AltModifier) << true;
 }
 
 void TestFrmAbout::keys() {
-    QFETCH(bool, focusOnOk);
+    QFETCH(QString, focus);
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(bool, unloads);
     frmAbout* window = shown();
     QApplication::setActiveWindow(window);
     QVERIFY(QTest::qWaitForWindowActive(window));
-    QCOMPARE(QApplication::focusWidget(), window->Picture1);  // first in the keyboard order
-    if (focusOnOk) {
-        QTest::keyClick(window->Picture1, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), window->cmdExit);
+    QCOMPARE(QApplication::focusWidget(), window->cmdExit);  // the first stop with a name
+    if (focus == "Picture1") {
+        QTest::keyClick(window->cmdExit, Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), window->Picture1);
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     // An access key presses its button after a short visible press.
     QTest::qWait(300);
     QCOMPARE(frmAbout::loaded() == nullptr, unloads);
+}
+
+// The links follow the layout's own stops, show a focus mark, open from Enter, Space and an
+// assistive tool's press as from a click, and are links named by their addresses; the window
+// is a dialog and the blinking line keeps its name.
+void TestFrmAbout::keyboardAndScreenReaderReachTheLinks() {
+    frmAbout* window = shown();
+    QApplication::setActiveWindow(window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QAccessibleInterface* dialog = QAccessible::queryAccessibleInterface(window);
+    QCOMPARE(dialog->role(), QAccessible::Dialog);
+    QCOMPARE(dialog->text(QAccessible::Name), QString("About This Software ..."));
+    QAccessibleInterface* ok = QAccessible::queryAccessibleInterface(window->cmdExit);
+    QCOMPARE(ok->text(QAccessible::Name), QString("Ok"));
+    QVERIFY(ok->state().focused);
+
+    const QList<QWidget*> expectedStops{window->Label1, window->Label5, window->Label9,
+                                        window->Picture1, window->cmdExit};
+    QList<QWidget*> stops;
+    for (int tab = 0; tab < expectedStops.size(); ++tab) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        stops << QApplication::focusWidget();
+    }
+    QCOMPARE(stops, expectedStops);
+    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(window->Picture1);
+    QCOMPARE(panel->role(), QAccessible::Pane);
+    QVERIFY(panel->text(QAccessible::Name).startsWith(frmAbout::kCopyright));
+
+    for (forms::EventLabel* link : {window->Label1, window->Label5, window->Label9}) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(link);
+        QCOMPARE(face->role(), QAccessible::Link);
+        QCOMPARE(face->text(QAccessible::Name), link->text());
+        QVERIFY(face->state().focusable);
+        QVERIFY(face->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    }
+
+    const QImage unmarked = window->Label5->grab().toImage();
+    window->Label5->setFocus(Qt::TabFocusReason);
+    QVERIFY(window->Label5->grab().toImage() != unmarked);
+    QTest::keyClick(window->Label5, Qt::Key_Return);
+    QCOMPARE(desktop_.takeRecord("browser").mid(1), QStringList{frmAbout::kWebAddress});
+    QTest::keyClick(window->Label5, Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(desktop_.takeRecord("browser").mid(1), QStringList{frmAbout::kMirrorAddress});
+    QAccessible::queryAccessibleInterface(window->Label1)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    QCOMPARE(desktop_.takeRecord("mail"), (QStringList{"/", "mailto:" + frmAbout::kEmailAddress}));
+
+    QAccessibleInterface* versionLine = QAccessible::queryAccessibleInterface(window->Label6);
+    for (int blink = 0; blink < 2; ++blink) {
+        window->Timer1_Timer();
+        QCOMPARE(versionLine->text(QAccessible::Name), QString("Version 1.1.0"));
+    }
+    QCOMPARE(window->Label6->text(), QString());
 }
 
 void TestFrmAbout::oneWindowAtATime_data() {

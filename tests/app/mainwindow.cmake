@@ -16,7 +16,3 @@ add_dependencies(tst_volumepanelprogram quorvane)
 quorvane_add_test(tst_callsmenuprogram SOURCES ${TEST_DIR}/tst_callsmenuprogram.cpp LIBS Qt6::Widgets
   LABELS app sound e2e TIMEOUT 240)
 add_dependencies(tst_callsmenuprogram quorvane)
-# Later launches of the real program hand their commands to the running one.
-quorvane_add_test(tst_singleinstance SOURCES ${TEST_DIR}/tst_singleinstance.cpp
-  LIBS quorvane_sounds PkgConfig::XCB LABELS app sound e2e TIMEOUT 240)
-add_dependencies(tst_singleinstance quorvane)

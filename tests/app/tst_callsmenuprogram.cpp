@@ -3,6 +3,7 @@
 // microphone and the speakers carry is recorded and told apart by the tone.
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +61,37 @@ QStringList ourModules() {
         if (line.contains("quorvane.owner=")) found << line.section('\t', 0, 0);
     return found;
 }
+
+// The level of what a recording carries beside the voice's tone, in dB of full scale.
+double excuseLevel(const std::vector<std::int16_t>& samples) {
+    const double besideTone = rms(samples) * std::sqrt(std::max(0.0, 1 - toneShare(samples)));
+    return 20 * std::log10(std::max(besideTone, 1.0) / 32768);
+}
+
+// The program's playback stream of this name as the desktop's mixer shows it: its number and
+// its volume in percent (-1 while there is none; the newest when there are more).
+struct Stream {
+    QString index;
+    int percent = -1;
+};
+
+Stream stream(const QString& mediaName) {
+    static const QRegularExpression percent(R"((\d+)%)");
+    Stream found, current;
+    for (const QString& line : pactl({"list", "sink-inputs"}).split('\n')) {
+        if (line.startsWith("Sink Input #")) current = {line.mid(12).trimmed(), -1};
+        if (line.trimmed().startsWith("Volume:"))
+            current.percent = percent.match(line).captured(1).toInt();
+        if (line.trimmed() == QString("media.name = \"%1\"").arg(mediaName)) found = current;
+    }
+    return found;
+}
+
+void setVolume(const QString& mediaName, int percent) {
+    pactl({"set-sink-input-volume", stream(mediaName).index, QString::number(percent) + "%"});
+}
+
+QString defaultSource() { return pactl({"get-default-source"}).trimmed(); }
 
 bool micPresent() { return pactl({"list", "short", "sources"}).contains("quorvane_mic"); }
 
@@ -125,6 +157,24 @@ class TestCallsMenuProgram : public QObject {
         xdotool({"key", "c"});
     }
 
+    void startPlayingIntoCalls() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        clickAt(kDogs);
+        QTRY_VERIFY(stream("Quorvane into calls").percent >= 0);
+    }
+
+    // The same clip again: both streams are new, and the server has set their volumes.
+    void nextClip() {
+        const QString speakers = stream("Quorvane").index;
+        const QString call = stream("Quorvane into calls").index;
+        clickAt(kDogs);
+        QTRY_VERIFY(stream("Quorvane").index != speakers &&
+                    stream("Quorvane into calls").index != call);
+        QTest::qWait(500);
+    }
+
 private slots:
     void initTestCase() {
         if (qEnvironmentVariableIsEmpty("DISPLAY")) QSKIP("needs the test display (scripts/test)");
@@ -151,8 +201,6 @@ private slots:
         togglePlayIntoCalls();
         QTRY_VERIFY(micPresent());
         QVERIFY(pactl({"list", "sources"}).contains("Quorvane microphone"));
-        QCOMPARE(pactl({"get-default-source"}).trimmed(), tone_->sourceName());
-        QCOMPARE(pactl({"get-default-sink"}).trimmed(), QString("speakers"));
 
         clickAt(kDogs);
         QTest::qWait(300);
@@ -171,7 +219,87 @@ private slots:
         QTRY_VERIFY(nothingLeft());
     }
 
-    // Exit and a logout's SIGTERM remove what was loaded before the process ends.
+    // The speakers' stream and the call stream each keep the volume the user sets for it in
+    // the desktop's mixer, for the next clips and the next run; the call starts at 100%.
+    void theCallKeepsItsOwnVolume() {
+        startPlayingIntoCalls();
+        const auto putBack = qScopeGuard([this] {
+            cleanup();
+            startPlayingIntoCalls();
+            setVolume("Quorvane", 100);
+            setVolume("Quorvane into calls", 100);
+            QTRY_COMPARE(stream("Quorvane").percent, 100);
+            QTRY_COMPARE(stream("Quorvane into calls").percent, 100);
+            QTest::qWait(1500);  // the servers store what they restore a moment later
+        });
+        QCOMPARE(stream("Quorvane into calls").percent, 100);
+        const double before = excuseLevel(recordFrom("quorvane_mic", 1500ms));
+
+        setVolume("Quorvane", 30);
+        nextClip();
+        const double speakersDown = excuseLevel(recordFrom("quorvane_mic", 1500ms));
+        const int callBesideSpeakersDown = stream("Quorvane into calls").percent;
+        setVolume("Quorvane into calls", 50);
+        nextClip();
+        const double callDown = excuseLevel(recordFrom("quorvane_mic", 1500ms));
+        qInfo("the excuse in the call: %.1f dBFS; %.1f after the speakers' stream went to 30%%; "
+              "%.1f after the call stream went to 50%%; the speakers' stream then at %d%%",
+              before, speakersDown, callDown, stream("Quorvane").percent);
+        QCOMPARE(callBesideSpeakersDown, 100);
+        QCOMPARE(stream("Quorvane into calls").percent, 50);
+        QCOMPARE(stream("Quorvane").percent, 30);
+
+        clickAt(kExit);
+        QVERIFY(program_.process().waitForFinished(5000));
+        startPlayingIntoCalls();
+        QTRY_COMPARE(stream("Quorvane").percent, 30);
+        QTRY_COMPARE(stream("Quorvane into calls").percent, 50);
+    }
+
+    // Quorvane microphone never becomes the default by the server's choice: not at ticking,
+    // not when the user's only microphone goes away, and the user's microphone is the
+    // default again when it comes back; nor does the call mix become the default sink. Chosen
+    // on purpose, Quorvane microphone stays.
+    void theDefaultsStayTheUsers() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        QTest::qWait(500);
+        QCOMPARE(defaultSource(), tone_->sourceName());
+        QCOMPARE(pactl({"get-default-sink"}).trimmed(), QString("speakers"));
+
+        const QString name = tone_->sourceName().chopped(8);
+        tone_.reset();  // unplugged
+        QTRY_VERIFY(!pactl({"list", "short", "sources"}).contains(name));
+        QTest::qWait(1000);
+        qInfo("the default source after an unplug: %s", qPrintable(defaultSource()));
+        QVERIFY(!defaultSource().startsWith("quorvane"));
+
+        tone_ = std::make_unique<testsupport::ToneSource>(name, kToneHz);
+        QTRY_COMPARE(defaultSource(), tone_->sourceName());
+
+        // The same for the speakers: a headset's sink unplugged leaves the call mix aside.
+        const QString headset =
+            pactl({"load-module", "module-null-sink", "sink_name=headset"}).trimmed();
+        pactl({"set-default-sink", "headset"});
+        QTRY_COMPARE(pactl({"get-default-sink"}).trimmed(), QString("headset"));
+        pactl({"unload-module", headset});
+        QTRY_VERIFY(!pactl({"list", "short", "sinks"}).contains("headset"));
+        QTest::qWait(1000);
+        const QString sink = pactl({"get-default-sink"}).trimmed();
+        pactl({"set-default-sink", "speakers"});
+        qInfo("the default sink after an unplug: %s", qPrintable(sink));
+        QVERIFY(!sink.startsWith("quorvane"));
+
+        QTest::qWait(2000);  // the user chooses a while after ticking, as in a call program
+        pactl({"set-default-source", "quorvane_mic"});
+        QTest::qWait(1000);
+        QCOMPARE(defaultSource(), QString("quorvane_mic"));
+        pactl({"set-default-source", tone_->sourceName()});
+    }
+
+    // Exit, a logout's SIGTERM and a display that goes away remove what was loaded before the
+    // process ends.
     void theEndLeavesNothingBehind() {
         startProgram();
         togglePlayIntoCalls();
@@ -185,6 +313,34 @@ private slots:
         QTRY_VERIFY(micPresent());
         ::kill(pid_t(program_.process().processId()), SIGTERM);
         QVERIFY(program_.process().waitForFinished(5000));
+        QVERIFY(nothingLeft());
+
+        QProcess display;
+        display.start("Xvfb",
+                      {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        const auto endDisplay = qScopeGuard([&] {
+            display.kill();
+            display.waitForFinished(5000);
+        });
+        QTRY_VERIFY(display.canReadLine());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", ":" + QString::fromLatin1(display.readLine()).trimmed());
+        const QString binary = qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane";
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(binary, {"--play", "dogs"});
+        const auto launch = [&](const QStringList& arguments) {
+            QProcess later;
+            later.setProcessEnvironment(environment);
+            later.start(binary, arguments);
+            return later.waitForFinished(5000) && later.exitCode() == 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(launch({"--calls", "on"}), 20000);
+        QTRY_VERIFY(micPresent());
+        display.kill();
+        QVERIFY(program.waitForFinished(5000));
+        qInfo("after the display went away: exit code %d, modules left %lld", program.exitCode(),
+              qlonglong(ourModules().size()));
         QVERIFY(nothingLeft());
     }
 

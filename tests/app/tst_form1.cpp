@@ -1,19 +1,26 @@
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/form1.h"
 #include "app/module1.h"
 #include "forms/application.h"
 #include "forms/commandbutton.h"
 #include "forms/fonts.h"
+#include "forms/frame.h"
 #include "forms/image.h"
+#include "forms/label.h"
 #include "forms/textbox.h"
 #include "memorymixerdevice.h"
 #include "sounds/cliptable.h"
@@ -184,6 +191,48 @@ private slots:
         QCOMPARE(form_->Image1->y(), form_->Command1->y());
         QCOMPARE(form_->Image2->y(), form_->Command4->y());
         QCOMPARE(form_->Image3->y(), form_->Command3->y() - 8);
+    }
+
+    // A screen reader finds a frame, the frames' explanations, the loudspeakers by name, and
+    // the context menu in the window's tree, opened from the keyboard on its check item.
+    void assistiveTechnologySeesTheWindowAndTheMenu() {
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(form_.get());
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), form_->windowTitle());
+        QCOMPARE(QAccessible::queryAccessibleInterface(form_->Frame1)->text(QAccessible::Description),
+                 form_->Label1->text());
+        QCOMPARE(QAccessible::queryAccessibleInterface(form_->Frame2)->text(QAccessible::Description),
+                 form_->Label2->text());
+        for (forms::Image* image : {form_->Image1, form_->Image2, form_->Image3})
+            QCOMPARE(QAccessible::queryAccessibleInterface(image)->text(QAccessible::Name), QString("Loudspeaker"));
+
+        auto* menu = form_->findChild<QMenu*>();
+        QAction* item = menu->actions().value(0);
+        const int ownChildren = window->childCount();
+        QAccessibleInterface* seen = nullptr;
+        QAccessible::State unchecked, checked;
+        QTimer::singleShot(0, menu, [&] {
+            QAccessibleInterface* popup = window->child(ownChildren);
+            seen = popup && popup->object() == menu && window->indexOfChild(popup) == ownChildren
+                       ? popup->child(0) : nullptr;
+            if (seen) {
+                unchecked = seen->state();
+                const QSignalBlocker quiet(item);
+                item->setChecked(true);
+                checked = seen->state();
+                item->setChecked(false);
+            }
+            menu->close();
+        });
+        QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(10, 10), form_->mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(form_->Command2, &keyboard);
+        QVERIFY(seen);
+        QCOMPARE(seen->role(), QAccessible::CheckBox);
+        QCOMPARE(seen->text(QAccessible::Name), QString("Play into calls"));
+        QVERIFY(seen->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        QVERIFY(unchecked.focused && unchecked.checkable && !unchecked.checked);
+        QVERIFY(checked.checked);
+        QCOMPARE(window->childCount(), ownChildren);
     }
 
     void tabOrderStartsOnStop() {

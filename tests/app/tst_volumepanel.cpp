@@ -170,6 +170,33 @@ private slots:
         QCOMPARE(paints(), 3);
     }
 
+    // A level above the knob's top (a desktop's boost over 100%) shows as the top and is not
+    // written by the first paint, a later one or a change made elsewhere; the user's first step
+    // of the knob writes as usual.
+    void aLevelAboveTheTopShowsAsTheTopAndStays() {
+        mixer->addSpeakers(98303, false);
+        showForm();
+        form->repaint();
+        mixer->setValue(kVolume, 78643);
+        emit mixer->controlsChanged();
+        QCOMPARE(form->sldMain->KnobValue(), 100);
+        QCOMPARE(form->lblVolume->text(), QString("100%"));
+        QCOMPARE(requests(kVolume), (QStringList{"get", "get", "get"}));
+        QTest::keyClick(form->sldMain, Qt::Key_Down);
+        QCOMPARE(mixer->value(kVolume), 99 * 655);
+    }
+
+    // A paint whose reads nothing answered writes neither a level of 0 nor an unmute.
+    void aReadWithoutAnAnswerWritesNothing() {
+        mixer->addSpeakers(80 * 655, true);
+        showForm();
+        mixer->clearRequests();
+        mixer->failValueRequests(MMSYSERR_NODRIVER);
+        form->repaint();
+        QCOMPARE(requests(kVolume), QStringList{"get"});
+        QCOMPARE(requests(kMute), QStringList{"get"});
+    }
+
     // The panel's own updates and the user's focus and hover repaint controls only; the
     // window's paint handler, which would read the mixer again, runs for none of them.
     void aPaintNeverCausesAnotherPaint() {

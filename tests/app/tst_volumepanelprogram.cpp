@@ -2,12 +2,16 @@
 // sound server of the environment (pactl sets and reads the speakers). What the window shows
 // is compared with a main window of this process in the same state, drawn the same way.
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <functional>
 #include <memory>
@@ -69,6 +73,56 @@ private:
     testsupport::MemoryMixerDevice mixer_;
     std::unique_ptr<Form1> form_;
     QImage picture_;
+};
+
+using namespace platform;
+
+// The server's mixer, on a main thread that is slowed down just after a read that nothing
+// answered: the read returns only once the server's sink has become known meanwhile.
+class MixerAnsweringLate : public platform::MixerDevice {
+public:
+    explicit MixerAnsweringLate(std::function<void()> letServerAnswer)
+        : letServerAnswer_(std::move(letServerAnswer)) {
+        connect(&server_, &MixerDevice::controlsChanged, this, &MixerDevice::controlsChanged);
+        connect(&server_, &MixerDevice::answeredAtStart, this, &MixerDevice::answeredAtStart);
+    }
+
+    int unansweredReads() const { return unansweredReads_; }
+
+    MMRESULT mixerGetControlDetailsA(HMIXER handle, std::uint32_t controlId,
+                                     std::int32_t* value) override {
+        const MMRESULT result = server_.mixerGetControlDetailsA(handle, controlId, value);
+        if (result == MMSYSERR_NOERROR) return result;
+        ++unansweredReads_;
+        letServerAnswer_();
+        std::int32_t known = 0;
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
+            if (server_.mixerGetControlDetailsA(handle, controlId, &known) == MMSYSERR_NOERROR) break;
+            QThread::msleep(10);
+        }
+        return result;
+    }
+    MMRESULT mixerOpen(HMIXER* handle, std::uint32_t deviceId) override {
+        return server_.mixerOpen(handle, deviceId);
+    }
+    MMRESULT mixerGetLineInfoA(HMIXER handle, std::uint32_t type, MixerLine* line) override {
+        return server_.mixerGetLineInfoA(handle, type, line);
+    }
+    MMRESULT mixerGetLineControlsA(HMIXER handle, std::uint32_t lineId, std::uint32_t type,
+                                   MixerControl* control) override {
+        return server_.mixerGetLineControlsA(handle, lineId, type, control);
+    }
+    MMRESULT mixerSetControlDetails(HMIXER handle, std::uint32_t controlId,
+                                    std::int32_t value) override {
+        return server_.mixerSetControlDetails(handle, controlId, value);
+    }
+    MMRESULT mixerClose(HMIXER handle) override { return server_.mixerClose(handle); }
+
+private:
+    platform::MixerDevice& server_ = platform::mixerDevice();
+    std::function<void()> letServerAnswer_;
+    int unansweredReads_ = 0;
+    base::Replacement<MixerDevice> inPlace_{platform::mixerDevice, *this};
 };
 
 }  // namespace
@@ -138,6 +192,24 @@ private slots:
     void cleanup() {
         program_.stop();
         setSink(65535, false);
+    }
+
+    // A paint whose read nothing answered writes nothing, even when the sink becomes known
+    // before the knob's Changed reaches the mixer. Runs first: this process's own connection to
+    // the server is made here, while the server stands still.
+    void aReadWithoutAnAnswerIsNotWrittenWhenTheSinkComesMeanwhile() {
+        setSink(80 * 655, true);
+        auto stall = std::make_unique<testsupport::ServerStall>();
+        if (!stall->isStalled()) QSKIP("the sound server's process is not known");
+        MixerAnsweringLate mixer([&stall] { stall.reset(); });
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(mixer.unansweredReads() > 0);
+        QTest::qWait(500);
+        QCOMPARE(mixerLevel(), 80 * 655);
+        QVERIFY(sinkMuted());
+        QTRY_COMPARE(form.lblVolume->text(), QString("80%"));
     }
 
     void firstPaintSnapsTheSink() {
@@ -216,6 +288,20 @@ private slots:
                  qPrintable(QString("%1 / %2").arg(channels[0]).arg(channels[1])));
     }
 
+    // A boost above 100% shows as the knob's top and keeps both channels exactly, through the
+    // window's opening and a repaint.
+    void aBoostAboveFullIsKept() {
+        pactl({"set-sink-volume", "@DEFAULT_SINK@", "150%", "120%"});
+        const QList<int> boosted = testsupport::sinkChannelVolumes();
+        QCOMPARE(boosted, (QList<int>{98304, 78643}));
+        startProgram();
+        QTRY_VERIFY(panelShows(65535, false, true));
+        exposeAnew();
+        QTest::qWait(500);
+        QVERIFY(panelShows(65535, false, true));
+        QCOMPARE(testsupport::sinkChannelVolumes(), boosted);
+    }
+
     // While the server stands still, repaints answer from what it last showed: neither a
     // level of 0 nor an unmute reaches it afterwards.
     void aStalledServerKeepsItsLevelAndMute() {
@@ -234,12 +320,16 @@ private slots:
         QVERIFY(sinkMuted());
     }
 
-    // A server that starts after the program is used as soon as it is there, and again after
-    // a restart; the panel follows it and the Mute box reaches it.
-    void aServerThatComesLaterIsUsed() {
+    // A server that starts after the program, or comes back after a restart, is shown and not
+    // written to; the Mute box reaches it. The program finds the first one only through a link
+    // made once its sink is set, so that it cannot meet the server before.
+    void aServerThatComesLaterIsShownNotWritten() {
         testsupport::SoundServer server;
+        const QString socket = server.address().mid(int(qstrlen("unix:")));
+        QTemporaryDir linkDir;
+        const QString link = linkDir.path() + "/native";
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("PULSE_SERVER", server.address());
+        environment.insert("PULSE_SERVER", "unix:" + link);
         startProgram(environment);
         QTRY_VERIFY(panelShows(0, false, true));
 
@@ -247,13 +337,20 @@ private slots:
         const auto restore = qScopeGuard([&] { qputenv("PULSE_SERVER", suiteServer); });
         server.useInThisProcess();
         QVERIFY(server.start());
-        QTRY_VERIFY(panelShows(65535, false, true));
+        pactl({"set-sink-volume", "@DEFAULT_SINK@", "32768"});
+        pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"});
+        QVERIFY(QFile::link(socket, link));
+        QTRY_VERIFY(panelShows(32768, true, true));
+        QTest::qWait(500);
+        QCOMPARE(sinkVolume(), 32768);
         testsupport::clickAt(program_.mainWindow(), kMuteBox);
-        QTRY_VERIFY(sinkMuted());
+        QTRY_VERIFY(!sinkMuted());
 
         server.kill();
         QVERIFY(server.start());
         QTRY_VERIFY(panelShows(65535, false, true));
+        QTest::qWait(500);
+        QCOMPARE(sinkVolume(), 65536);
         testsupport::clickAt(program_.mainWindow(), kMuteBox);
         QTRY_VERIFY(sinkMuted());
     }

@@ -92,6 +92,7 @@ void TestClsVolumeServer::serverVolumeReadsOnTheMixerScale_data() {
     QTest::newRow("100%") << QStringList{"100%"} << 65535;
     QTest::newRow("0%") << QStringList{"0%"} << 0;
     QTest::newRow("loudest channel") << QStringList{"20%", "60%"} << 39320;
+    QTest::newRow("a boost above 100% reads above the scale") << QStringList{"150%"} << 98303;
 }
 
 void TestClsVolumeServer::serverVolumeReadsOnTheMixerScale() {

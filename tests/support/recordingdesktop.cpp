@@ -54,11 +54,13 @@ QString RecordingDesktop::addHandler(const QString& name, const QString& folder,
         QDir(folder).filePath(name),
         QString("{ pwd; for argument in \"$@\"; do printf '%s\\n' \"$argument\"; done; } > %1.part\n"
                 "printf '%s' \"$DESKTOP_STARTUP_ID\" > %1.startup\n"
+                "printf '%s' \"$XDG_ACTIVATION_TOKEN\" > %1.token\n"
                 "mv %1.part %1\n")
             .arg(record));
     QString command = exec.isEmpty() ? QString("{script} %u") : exec;
     command.replace("{script}", '"' + script + '"');
-    writeFile(entry(name), QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\nMimeType=%3;\n")
+    writeFile(entry(name), QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\nMimeType=%3;\n"
+                                       "StartupNotify=true\n")
                                .arg(name, command, types.join(';'))
                                .toUtf8());
     for (const QString& type : types) defaults_.append(type + '=' + name + ".desktop");
@@ -92,6 +94,11 @@ bool RecordingDesktop::hasRecord(const QString& name) const { return QFile::exis
 
 QString RecordingDesktop::startupId(const QString& name) const {
     QFile file(recordPath(name) + ".startup");
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString RecordingDesktop::activationToken(const QString& name) const {
+    QFile file(recordPath(name) + ".token");
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 

@@ -9,9 +9,10 @@ namespace testsupport {
 
 // A desktop of a test's own: private XDG data, config and system folders (the system's MIME
 // database linked in) in which recording scripts are the default handlers for chosen MIME
-// types and URI schemes. Each time a script runs it writes a record: its working directory on
-// the first line, then its arguments, one a line; and it keeps the startup-notification id it
-// was given.
+// types and URI schemes; their entries take part in startup notification, as browsers' and
+// mail clients' do. Each time a script runs it writes a record: its working directory on the
+// first line, then its arguments, one a line; and it keeps the startup-notification id and
+// the activation token it was given.
 class RecordingDesktop {
 public:
     RecordingDesktop();
@@ -38,8 +39,10 @@ public:
     // none came. The record is taken away, so the next run writes a fresh one.
     QStringList takeRecord(const QString& name, int timeoutMs = 5000);
     bool hasRecord(const QString& name) const;
-    // DESKTOP_STARTUP_ID as handler `name` saw it the last time it ran.
+    // DESKTOP_STARTUP_ID and XDG_ACTIVATION_TOKEN as handler `name` saw them the last time it
+    // ran.
     QString startupId(const QString& name) const;
+    QString activationToken(const QString& name) const;
 
     QString root() const { return root_.path(); }
 

@@ -4,9 +4,14 @@
 
 #include <string>
 
-class QWidget;
+#include "request.h"
 
-namespace forms {
+class QWindow;
+
+namespace session {
+
+// What the desktop handed this launch: its DESKTOP_STARTUP_ID and XDG_ACTIVATION_TOKEN.
+Activation thisLaunch();
 
 // Starts following the user's input, whose latest time a launch context carries. Called once
 // the application object exists.
@@ -24,10 +29,10 @@ std::string announceLaunch(const QString& name);
 // window of its own.
 void endLaunch(const std::string& startupId);
 
-// Brings the window to the front: shown again if minimised, raised and activated. On X11 the
-// startup-notification id of the launch that asked for it, where there is one, lends the
-// launch's time to the activation, so that a window manager that prevents focus stealing
-// lets it through; then the launch's notification ends.
-void bringToFront(QWidget* window, const std::string& startupId);
+// Brings the window to the front: shown again if minimised, raised and activated, on behalf of
+// the launch that asked for it, so that a desktop that prevents focus stealing lets it
+// through. On X11 the launch's startup-notification id lends its time to the activation, and
+// the launch's notification ends; on Wayland its activation token goes with the activation.
+void bringToFront(QWindow* window, const Activation& activation);
 
-}  // namespace forms
+}  // namespace session

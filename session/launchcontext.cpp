@@ -9,14 +9,14 @@
 #include <QInputEvent>
 #include <QPointer>
 #include <QSysInfo>
-#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-namespace forms {
+namespace session {
 
 namespace {
 
@@ -133,6 +133,11 @@ void requestActivation(xcb_connection_t* connection, xcb_window_t window, xcb_ti
 
 }  // namespace
 
+Activation thisLaunch() {
+    return {qEnvironmentVariable("DESKTOP_STARTUP_ID").toStdString(),
+            qEnvironmentVariable("XDG_ACTIVATION_TOKEN").toStdString()};
+}
+
 void followUserInput() {
     static QPointer<InputTimeFilter> filter;
     if (filter || !qApp) return;
@@ -161,14 +166,20 @@ void endLaunch(const std::string& startupId) {
     broadcast(connection, "remove: ID=" + quoted(QByteArray::fromStdString(startupId)));
 }
 
-void bringToFront(QWidget* window, const std::string& startupId) {
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+void bringToFront(QWindow* window, const Activation& activation) {
+    // Qt's Wayland plugin activates a window with the token that this variable holds.
+    if (!activation.activationToken.empty() && QGuiApplication::platformName() == "wayland")
+        qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(activation.activationToken));
+    window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
     window->raise();
-    window->activateWindow();
+    window->requestActivate();
+    // On X11 the desktop gives the id as both; either carries the launch's time.
+    const std::string& startupId =
+        activation.startupId.empty() ? activation.activationToken : activation.startupId;
     xcb_connection_t* connection = x11Connection();
     const xcb_timestamp_t time = launchTime(startupId);
     if (connection && time != 0) requestActivation(connection, xcb_window_t(window->winId()), time);
     endLaunch(startupId);
 }
 
-}  // namespace forms
+}  // namespace session

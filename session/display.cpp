@@ -11,7 +11,7 @@
 
 #include <cstring>
 
-namespace forms {
+namespace session {
 
 namespace {
 
@@ -76,4 +76,4 @@ bool displayReachable(int argc, char** argv) {
     return false;
 }
 
-}  // namespace forms
+}  // namespace session

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace forms {
+namespace session {
 
 // Whether the window system that the program's windows would go to accepts a connection, asked
 // before the application object exists (the toolkit itself would abort without one). The
@@ -8,4 +8,4 @@ namespace forms {
 // Platforms that need no display (offscreen, vnc, ...) count as reachable.
 bool displayReachable(int argc, char** argv);
 
-}  // namespace forms
+}  // namespace session

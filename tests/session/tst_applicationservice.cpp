@@ -1,15 +1,14 @@
-// One program at a time: later launches of the real program on the test display hand their
-// commands to the running one, heard on a sink in the dogs clip's own format, whose monitor
-// shows the clip's samples as stored, give or take the master volume's last step.
+// One program per session: later launches of the real program on the test display, and the
+// desktop's own calls over the session bus, reach the running one, heard on a sink in the dogs
+// clip's own format, whose monitor shows the clip's samples as stored, give or take the master
+// volume's last step.
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
+
+#include <gio/gio.h>
 
 #include <QProcess>
-#include <QScopeGuard>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -30,24 +29,29 @@ using Samples = std::vector<std::int16_t>;
 namespace {
 
 constexpr int kDogsRate = 8000;
+constexpr char kNoBus[] = "unix:path=/nonexistent/bus";
 
 struct Launch {
     int code = -1;
+    QString output;
     QString error;
 };
 
-// The program as started on the test display.
-void startOnDisplay(QProcess& process, const QStringList& arguments) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+QProcessEnvironment onDisplay(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
     environment.insert("QT_QPA_PLATFORM", "xcb");
+    return environment;
+}
+
+void startOnDisplay(QProcess& process, const QStringList& arguments,
+                    const QProcessEnvironment& environment = onDisplay()) {
     process.setProcessEnvironment(environment);
     process.start(qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane", arguments);
 }
 
-// A launch of the program that hands its command over and ends.
-Launch launch(const QStringList& arguments) {
+// A launch of the program that hands its request over and ends.
+Launch launch(const QStringList& arguments, const QProcessEnvironment& environment = onDisplay()) {
     QProcess process;
-    startOnDisplay(process, arguments);
+    startOnDisplay(process, arguments, environment);
     Launch result;
     if (!process.waitForFinished(15000)) {
         process.kill();
@@ -55,21 +59,17 @@ Launch launch(const QStringList& arguments) {
         return result;
     }
     if (process.exitStatus() == QProcess::NormalExit) result.code = process.exitCode();
+    result.output = QString::fromUtf8(process.readAllStandardOutput());
     result.error = QString::fromUtf8(process.readAllStandardError());
     return result;
 }
 
-QString folder() { return qEnvironmentVariable("XDG_RUNTIME_DIR") + "/quorvane"; }
-
-int permissions(const QString& path) {
-    struct stat status {};
-    return stat(path.toLocal8Bit().constData(), &status) == 0 ? int(status.st_mode & 0777) : -1;
-}
-
-QStringList mainWindows() {
-    return testsupport::xdotool({"search", "--onlyvisible", "--name", "^Quorvane  \\(version"})
+QStringList windowsNamed(const QString& pattern) {
+    return testsupport::xdotool({"search", "--onlyvisible", "--name", pattern})
         .split('\n', Qt::SkipEmptyParts);
 }
+
+QStringList mainWindows() { return windowsNamed("^Quorvane  \\(version"); }
 
 // The first samples of the dogs clip that are not silence.
 Samples dogsOpening() {
@@ -99,9 +99,27 @@ bool above(xcb_connection_t* connection, xcb_window_t upper, xcb_window_t lower)
     return upperAt != end && std::find(first, upperAt, lower) != upperAt;
 }
 
+// Sends `count` ActivateAction calls in a row, waiting for no answer but the last's, which
+// the program gives once it has taken all of them.
+void flood(const char* call, int count) {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    QVERIFY(bus);
+    for (int i = 1; i < count; ++i)
+        g_dbus_connection_call(bus, "org.example.quorvane", "/org/example/quorvane",
+                               "org.freedesktop.Application", "ActivateAction", g_variant_new_parsed(call),
+                               nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+    GVariant* answer = g_dbus_connection_call_sync(
+        bus, "org.example.quorvane", "/org/example/quorvane", "org.freedesktop.Application",
+        "ActivateAction", g_variant_new_parsed(call), nullptr, G_DBUS_CALL_FLAGS_NONE, 60000, nullptr,
+        nullptr);
+    g_object_unref(bus);
+    QVERIFY(answer);
+    g_variant_unref(answer);
+}
+
 }  // namespace
 
-class TestSingleInstance : public QObject {
+class TestApplicationService : public QObject {
     Q_OBJECT
 
 private slots:
@@ -109,16 +127,16 @@ private slots:
     void cleanupTestCase();
     void cleanup();
 
-    void secondLaunchBringsTheOneWindowToTheFront();
-    void commandsReachTheRunningProgram();
-    void wrongCommandsLeaveTheProgramAlone();
-    void withoutAProgramOnlyPlayStartsOne();
-    void leftoverSocketIsTakenOver();
+    void secondLaunchWithAnotherRuntimeFolderRaisesTheOneWindow();
+    void desktopActionSoundsTheDogsAndTheCommandLineStopsThem();
+    void wrongCommandLinesChangeNothing();
     void launchesAtTheSameMomentGiveOneWindow();
+    void refusalsReplaceEachOtherAndAFloodIsSurvived();
+    void withoutSessionBusTheProgramRunsAlone();
     void terminationSignalsCloseTheWindow();
 
 private:
-    void startProgram();
+    void startProgram(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
     // Records two seconds more; whether the dogs sound in the recording after `from`.
     bool dogsHeardFrom(std::size_t from);
 
@@ -129,42 +147,40 @@ private:
     const Samples dogs_ = dogsOpening();
 };
 
-void TestSingleInstance::initTestCase() {
+void TestApplicationService::initTestCase() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) QSKIP("needs the test display (scripts/test)");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) QSKIP("needs a session bus (scripts/test)");
     QVERIFY2(!QStandardPaths::findExecutable("xdotool").isEmpty(), "xdotool is missing");
+    QVERIFY2(!QStandardPaths::findExecutable("gdbus").isEmpty(), "gdbus is missing");
     QVERIFY2(testsupport::serverReachable(), "needs the environment's sound server");
-    QVERIFY2(!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"), "needs a runtime folder");
     // Held for the whole run: an X server whose last client leaves resets itself.
     display_ = xcb_connect(nullptr, nullptr);
     QVERIFY(!xcb_connection_has_error(display_));
-    sink_ = std::make_unique<testsupport::ScopedNullSink>("quorvane_single", kDogsRate, "u8");
+    sink_ = std::make_unique<testsupport::ScopedNullSink>("quorvane_session", kDogsRate, "u8");
     QVERIFY(sink_->isLoaded());
     recorder_ = std::make_unique<MonitorRecorder>(kDogsRate);
     QVERIFY(recorder_->start());
 }
 
-void TestSingleInstance::cleanupTestCase() {
+void TestApplicationService::cleanupTestCase() {
     recorder_.reset();
     sink_.reset();
     if (display_) xcb_disconnect(display_);
 }
 
-void TestSingleInstance::cleanup() { program_.stop(); }
+void TestApplicationService::cleanup() { program_.stop(); }
 
-void TestSingleInstance::startProgram() {
+void TestApplicationService::startProgram(const QProcessEnvironment& environment) {
     QString failure;
-    QVERIFY2(program_.start(QProcessEnvironment::systemEnvironment(), {}, &failure), qPrintable(failure));
+    QVERIFY2(program_.start(environment, {}, &failure), qPrintable(failure));
 }
 
-bool TestSingleInstance::dogsHeardFrom(std::size_t from) {
+bool TestApplicationService::dogsHeardFrom(std::size_t from) {
     return recorder_->record(2000ms) && heard(recorder_->samples(), dogs_, from);
 }
 
-void TestSingleInstance::secondLaunchBringsTheOneWindowToTheFront() {
+void TestApplicationService::secondLaunchWithAnotherRuntimeFolderRaisesTheOneWindow() {
     startProgram();
-    QCOMPARE(permissions(folder()), 0700);
-    QCOMPARE(permissions(folder() + "/socket") & 077, 0);
-
     const xcb_window_t cover = xcb_generate_id(display_);
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(display_)).data;
     xcb_create_window(display_, XCB_COPY_FROM_PARENT, cover, screen->root, 0, 0, screen->width_in_pixels,
@@ -174,26 +190,30 @@ void TestSingleInstance::secondLaunchBringsTheOneWindowToTheFront() {
     const xcb_window_t window = program_.mainWindow().toUInt();
     QTRY_VERIFY(above(display_, cover, window));
 
-    QCOMPARE(launch({}).code, 0);
+    // A sandbox or a remote shell: the same session bus, a runtime folder of its own.
+    QTemporaryDir runtime;
+    QProcessEnvironment elsewhere = onDisplay();
+    elsewhere.insert("XDG_RUNTIME_DIR", runtime.path());
+    QCOMPARE(launch({}, elsewhere).code, 0);
     QTRY_VERIFY(above(display_, window, cover));
     QCOMPARE(mainWindows(), QStringList{program_.mainWindow()});
     xcb_destroy_window(display_, cover);
     xcb_flush(display_);
 }
 
-void TestSingleInstance::commandsReachTheRunningProgram() {
+void TestApplicationService::desktopActionSoundsTheDogsAndTheCommandLineStopsThem() {
+    const Launch notRunning = launch({"--stop"});
+    QCOMPARE(notRunning.code, 1);
+    QCOMPARE(notRunning.error, QString("Quorvane is not running.\n"));
     startProgram();
-    // A client that connects and says nothing holds nobody up.
-    const int silent = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{AF_UNIX, {}};
-    qstrncpy(address.sun_path, QFile::encodeName(folder() + "/socket").constData(), sizeof address.sun_path);
-    QCOMPARE(::connect(silent, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    const auto closeSilent = qScopeGuard([silent] { close(silent); });
     const std::size_t played = recorder_->sampleCount();
-    QCOMPARE(launch({"--play", "dogs"}).code, 0);
+    QProcess gdbus;
+    gdbus.start("gdbus", {"call", "--session", "--dest", "org.example.quorvane", "--object-path",
+                          "/org/example/quorvane", "--method",
+                          "org.freedesktop.Application.ActivateAction", "dogs", "[]", "{}"});
+    QVERIFY(gdbus.waitForFinished(10000));
+    QCOMPARE(gdbus.exitCode(), 0);
     QVERIFY2(dogsHeardFrom(played), "the dogs were not heard");
-    // Only the window's own handler knows this command; it must arrive and change nothing here.
-    QCOMPARE(launch({"--calls", "off"}).code, 0);
 
     const std::size_t stopped = recorder_->sampleCount();
     QCOMPARE(launch({"--stop"}).code, 0);
@@ -201,52 +221,32 @@ void TestSingleInstance::commandsReachTheRunningProgram() {
     const Samples recorded = recorder_->samples();
     QVERIFY2(!heard(recorded, dogs_, stopped + kDogsRate / 2), "the dogs went on");
     QVERIFY2(!MonitorRecorder::soundStart(recorded, stopped + kDogsRate), "sound after the clicks");
-    QCOMPARE(program_.process().state(), QProcess::Running);
 }
 
-void TestSingleInstance::wrongCommandsLeaveTheProgramAlone() {
+void TestApplicationService::wrongCommandLinesChangeNothing() {
     startProgram();
     QCOMPARE(launch({"--play", "dogs"}).code, 0);
     const std::size_t refused = recorder_->sampleCount();
     for (const QStringList& wrong : {QStringList{"--play", "cat"}, {"--bogus"}, {"--calls", "maybe"},
-                                     {"dogs"}, {"--stop", "--play", "dogs"}}) {
+                                     {"dogs"}, {"--play"}, {"--stop", "--play", "dogs"}}) {
         const Launch result = launch(wrong);
         QCOMPARE(result.code, 2);
         QVERIFY2(result.error.contains("--help"), qPrintable(result.error));
     }
     // Qt's own options, with their values, are no error.
     QCOMPARE(launch({"-reverse", "--qwindowtitle", "x", "-style", "Fusion", "--calls", "off"}).code, 0);
+    const Launch version = launch({"--version"});
+    QCOMPARE(version.code, 0);
+    QVERIFY2(version.output.startsWith("quorvane 1."), qPrintable(version.output));
+    const Launch help = launch({"--help"});
+    QCOMPARE(help.code, 0);
+    QVERIFY2(help.output.startsWith("Usage: quorvane [OPTION]"), qPrintable(help.output));
     QVERIFY2(dogsHeardFrom(refused), "the loop stopped");
     QCOMPARE(program_.process().state(), QProcess::Running);
 }
 
-void TestSingleInstance::withoutAProgramOnlyPlayStartsOne() {
-    for (const QStringList& needsProgram : {QStringList{"--stop"}, {"--calls", "on"}}) {
-        const Launch result = launch(needsProgram);
-        QCOMPARE(result.code, 1);
-        QCOMPARE(result.error, QString("Quorvane is not running.\n"));
-    }
-    QVERIFY(mainWindows().isEmpty());
-
-    const std::size_t before = recorder_->sampleCount();
-    testsupport::ProgramOnDisplay started({}, {"--play", "dogs"});
-    QString failure;
-    QVERIFY2(started.start(QProcessEnvironment::systemEnvironment(), {}, &failure), qPrintable(failure));
-    QVERIFY2(dogsHeardFrom(before), "the dogs were not heard");
-}
-
-void TestSingleInstance::leftoverSocketIsTakenOver() {
-    startProgram();
-    program_.stop();  // kill -9
-    QVERIFY(QFile::exists(folder() + "/socket"));
-    QCOMPARE(launch({"--stop"}).code, 1);
-    startProgram();
-    QCOMPARE(launch({}).code, 0);
-    QCOMPARE(mainWindows().size(), 1);
-}
-
-void TestSingleInstance::launchesAtTheSameMomentGiveOneWindow() {
-    for (int round = 0; round < 3; ++round) {
+void TestApplicationService::launchesAtTheSameMomentGiveOneWindow() {
+    for (int round = 0; round < 2; ++round) {
         QProcess first, second;
         startOnDisplay(first, {});
         startOnDisplay(second, {});
@@ -264,10 +264,41 @@ void TestSingleInstance::launchesAtTheSameMomentGiveOneWindow() {
     }
 }
 
-void TestSingleInstance::terminationSignalsCloseTheWindow() {
+// With no sound server each "calls on" is refused; the refusals never stack, and ten thousand
+// of them in a row leave the window answering.
+void TestApplicationService::refusalsReplaceEachOtherAndAFloodIsSurvived() {
+    QProcessEnvironment silent = QProcessEnvironment::systemEnvironment();
+    silent.insert("PULSE_SERVER", "unix:/nonexistent/native");
+    startProgram(silent);
+    const QString refusal = "^Quorvane$";
+    for (int i = 0; i < 3; ++i) QCOMPARE(launch({"--calls", "on"}).code, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(refusal).size(), 1, 10000);
+    QTest::qWait(500);
+    QCOMPARE(windowsNamed(refusal).size(), 1);
+
+    flood("('calls', [<true>], @a{sv} {})", 10000);
+    QCOMPARE(launch({}).code, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(windowsNamed(refusal).size(), 1, 30000);
+    QCOMPARE(program_.process().state(), QProcess::Running);
+}
+
+void TestApplicationService::withoutSessionBusTheProgramRunsAlone() {
+    QProcessEnvironment noBus = onDisplay();
+    noBus.insert("DBUS_SESSION_BUS_ADDRESS", kNoBus);
+    const Launch play = launch({"--play", "dogs"}, noBus);
+    QCOMPARE(play.code, 1);
+    QCOMPARE(play.error, QString("Quorvane cannot reach a running program: no session bus answers.\n"));
+
+    startProgram(noBus);
+    const std::size_t clicked = recorder_->sampleCount();
+    const QPoint dogsButton(180, 140);
+    testsupport::clickAt(program_.mainWindow(), dogsButton);
+    QVERIFY2(dogsHeardFrom(clicked), "the dogs were not heard");
+}
+
+void TestApplicationService::terminationSignalsCloseTheWindow() {
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
         startProgram();
-        QCOMPARE(launch({"--play", "dogs"}).code, 0);
         kill(pid_t(program_.process().processId()), number);
         QVERIFY(program_.process().waitForFinished(5000));
         QCOMPARE(program_.process().exitStatus(), QProcess::NormalExit);
@@ -275,5 +306,5 @@ void TestSingleInstance::terminationSignalsCloseTheWindow() {
     }
 }
 
-QTEST_GUILESS_MAIN(TestSingleInstance)
-#include "tst_singleinstance.moc"
+QTEST_GUILESS_MAIN(TestApplicationService)
+#include "tst_applicationservice.moc"

@@ -1,3 +1,0 @@
-# The shell stand-ins: temporary directory, program lookup, process start, URI handler.
-quorvane_add_test(tst_shell SOURCES ${TEST_DIR}/tst_shell.cpp LIBS quorvane_platform
-  LABELS platform shell)
