@@ -454,9 +454,9 @@ private slots:
         QTRY_VERIFY(micPresent());
     }
 
-    // Another Quorvane, running under another name, keeps its microphone when this one
-    // starts; a module that got the number of one of ours after someone removed that one is
-    // left alone, and the item shows that ours went.
+    // Another Quorvane, running under another name and apart from this session's bus, keeps its
+    // microphone when this one starts; a module that got the number of one of ours after
+    // someone removed that one is left alone, and the item shows that ours went.
     void anotherProgramsModulesStay() {
         QTemporaryDir folder;
         const QString other = folder.filePath("sndboard");
@@ -464,6 +464,7 @@ private slots:
         testsupport::ProgramOnDisplay first(other);
         QProcessEnvironment apart = QProcessEnvironment::systemEnvironment();
         apart.insert("XDG_RUNTIME_DIR", folder.path());
+        apart.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + folder.filePath("no-bus"));
         QString failure;
         QVERIFY2(first.start(apart, {}, &failure), qPrintable(failure));
         xdotool({"mousemove", "--window", first.mainWindow(), "6", "120", "click", "3"});
