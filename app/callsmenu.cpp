@@ -17,6 +17,9 @@ CallsMenu::CallsMenu(QWidget* parent) : QMenu(parent) {
             [this](const QString& reason) {
                 refuse(QStringLiteral("The sound server refused the virtual microphone (%1).").arg(reason));
             });
+    connect(&platform::CallRouting::instance(), &platform::CallRouting::turned, this,
+            [this](bool on) { showPlayIntoCalls(on); });
+    showPlayIntoCalls(platform::CallRouting::instance().isEnabled());
 }
 
 void CallsMenu::setPlayIntoCalls(bool on) { playIntoCalls_->setChecked(on); }
@@ -32,11 +35,14 @@ void CallsMenu::turn(bool on) {
     if (!routing.enable()) refuse(QStringLiteral("No sound server answers."));
 }
 
+// The item shows a state that the microphone took by itself, without acting on it.
+void CallsMenu::showPlayIntoCalls(bool on) {
+    const QSignalBlocker quiet(playIntoCalls_);
+    playIntoCalls_->setChecked(on);
+}
+
 void CallsMenu::refuse(const QString& why) {
-    {
-        const QSignalBlocker quiet(playIntoCalls_);
-        playIntoCalls_->setChecked(false);
-    }
+    showPlayIntoCalls(false);
     forms::messageBoxes().showLatestWarning(forms::applicationTitle(),
                                       QStringLiteral("Quorvane cannot play into calls. ") + why);
 }

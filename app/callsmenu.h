@@ -5,9 +5,9 @@
 class QAction;
 
 // The main window's context menu. Its one item, "Play into calls", turns the virtual
-// microphone on and off; it is unchecked at every start, as the program keeps no settings.
-// The menu opens with the item selected, so that the keyboard and a screen reader are on it
-// at once.
+// microphone on and off; it is unchecked at every start, as the program keeps no settings,
+// unless a call still records from the microphone that a former run left. The menu opens with
+// the item selected, so that the keyboard and a screen reader are on it at once.
 class CallsMenu : public QMenu {
     Q_OBJECT
 
@@ -21,6 +21,7 @@ protected:
 
 private:
     void turn(bool on);
+    void showPlayIntoCalls(bool on);
     void refuse(const QString& why);
 
     QAction* playIntoCalls_;

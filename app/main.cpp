@@ -1,12 +1,15 @@
 #include <QApplication>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "commandline.h"
 #include "form1.h"
 #include "terminationsignals.h"
 #include "forms/application.h"
 #include "forms/commandbutton.h"
+#include "platform/callrouting.h"
 #include "session/applicationservice.h"
 #include "session/display.h"
 #include "session/launchcontext.h"
@@ -29,6 +32,17 @@ forms::CommandButton* soundButton(Form1& form, const std::string& sound) {
     if (sound == "car") return form.Command1;
     if (sound == "dogs") return form.Command4;
     return form.Command3;
+}
+
+// However the process ends, what the call routing loaded goes first: Qt ends it with exit()
+// when the display is lost, and a fatal run-time error with quick_exit(). The routing is made
+// before the hook is set, so it is still there when the hook runs.
+void removeCallRoutingAtExit() {
+    static constexpr auto kUnloadBound = std::chrono::milliseconds(1500);
+    platform::CallRouting::instance();
+    const auto remove = [] { platform::CallRouting::instance().shutdown(kUnloadBound); };
+    std::atexit(remove);
+    std::at_quick_exit(remove);
 }
 
 // The buttons' own handlers play and stop, as a click would.
@@ -54,6 +68,7 @@ int runProgram(int argc, char** argv, ApplicationService* service, const Request
     QGuiApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
     QApplication application(argc, argv);
     forms::initApplication();
+    removeCallRoutingAtExit();
     Form1 form;
     closeOnTerminationSignals(&form);
     form.show();

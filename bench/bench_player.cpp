@@ -12,6 +12,7 @@
 #include "platform/soundplayer.h"
 #include "pulseserver.h"
 #include "scopednullsink.h"
+#include "tonesource.h"
 #include "sounds/cliptable.h"
 
 // The sound player against the server of the environment, timed on the monitor of a null sink
@@ -157,6 +158,32 @@ void callMicLatency() {
     bench::report("call_mic_latency_ms", bench::median(trials));
 }
 
+// From a recording starting on the virtual microphone, while the user's microphone is
+// closed, to the first sample of the voice reaching the recorder: a steady tone at a
+// microphone of its own. The recorder's own connection and buffering count too.
+void callVoiceJoin() {
+    testsupport::ToneSource voice("quorvane_bench_voice");
+    const QString microphone = testsupport::pactl({"get-default-source"}).trimmed();
+    testsupport::pactl({"set-default-source", voice.sourceName()});
+    auto& routing = platform::CallRouting::instance();
+    routing.enable();
+    QTest::qWait(1000);
+    const auto joined = [] { return testsupport::pactl({"list", "short", "modules"}).contains("module-loopback"); };
+    std::vector<double> trials;
+    for (int i = 0; i < kTrials && voice.isReady(); ++i) {
+        for (int wait = 0; wait < 50 && joined(); ++wait) QTest::qWait(100);
+        const auto t0 = Clock::now();
+        MonitorRecorder call(44100, "quorvane_mic");
+        if (!call.start()) break;
+        while (Clock::now() - t0 < 2s && !MonitorRecorder::soundStart(call.samples(), 0, 1000))
+            std::this_thread::sleep_for(2ms);
+        if (MonitorRecorder::soundStart(call.samples(), 0, 1000)) trials.push_back(msBetween(t0, Clock::now()));
+    }
+    routing.shutdown(std::chrono::seconds(2));
+    testsupport::pactl({"set-default-source", microphone});
+    bench::report("call_voice_join_ms", bench::median(trials));
+}
+
 void runCalls() {
     bool enabled = false;
     for (int i = 0; i < 30 && !enabled && testsupport::serverReachable(); ++i) {
@@ -171,6 +198,7 @@ void runCalls() {
     callFirstSample();
     callMicLatency();
     platform::CallRouting::instance().shutdown(std::chrono::seconds(2));
+    callVoiceJoin();
 }
 
 void runAll() {

@@ -51,7 +51,7 @@ void initApplication() {
     session::followUserInput();
 }
 
-void ProcessExit::ExitProcess(int code) { std::_Exit(code); }
+void ProcessExit::ExitProcess(int code) { std::quick_exit(code); }
 
 constinit base::Replaceable<ProcessExit> processExit{base::madeOnFirstUse<ProcessExit>};
 

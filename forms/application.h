@@ -18,7 +18,8 @@ class ProcessExit {
 public:
     virtual ~ProcessExit() = default;
 
-    // Ends the process at once with `code`: no further handler runs and nothing is destroyed.
+    // Ends the process at once with `code`: only the hooks set with at_quick_exit run, and
+    // nothing is destroyed.
     virtual void ExitProcess(int code);
 };
 

@@ -12,6 +12,7 @@ CallRouting& CallRouting::instance() {
 CallRouting::CallRouting() {
     VirtualMicrophone::instance().setFailureListener(
         [this](const std::string& reason) { emit failed(QString::fromStdString(reason)); });
+    VirtualMicrophone::instance().setStateListener([this](bool on) { emit turned(on); });
 }
 
 bool CallRouting::enable() { return VirtualMicrophone::instance().enable(); }

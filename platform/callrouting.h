@@ -29,6 +29,9 @@ public:
 signals:
     // The server refused it; it is off again. Raised on the sound thread.
     void failed(const QString& reason);
+    // It turned on or off by itself: at start a call still used the microphone of a former
+    // run, which is taken over, or someone else removed it. Raised on the sound thread.
+    void turned(bool on);
 
 private:
     CallRouting();

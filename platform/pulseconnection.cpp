@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <random>
 
 namespace platform {
 
@@ -11,6 +13,7 @@ bool isDead(pa_context_state_t s) { return s == PA_CONTEXT_FAILED || s == PA_CON
 
 constexpr auto kEvents = static_cast<pa_subscription_mask_t>(
     PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK_INPUT |
+    PA_SUBSCRIPTION_MASK_SOURCE_OUTPUT |
     PA_SUBSCRIPTION_MASK_MODULE | PA_SUBSCRIPTION_MASK_SERVER);
 
 struct Deadline {
@@ -47,6 +50,20 @@ PulseLock::PulseLock() : taken_(!PulseConnection::instance().onSoundThread()) {
 
 PulseLock::~PulseLock() {
     if (taken_) pa_threaded_mainloop_unlock(PulseConnection::instance().mainloop_);
+}
+
+const std::string& PulseConnection::runId() {
+    static const std::string id = [] {
+        std::random_device random;
+        std::string text;
+        for (int i = 0; i < 4; ++i) {
+            char word[9];
+            std::snprintf(word, sizeof word, "%08x", static_cast<unsigned>(random()));
+            text += word;
+        }
+        return text;
+    }();
+    return id;
 }
 
 PulseConnection& PulseConnection::instance() {
@@ -109,7 +126,10 @@ void PulseConnection::removeUser(ConnectionUser* user, const PulseLock&) {
 }
 
 void PulseConnection::connect(const PulseLock& lock) {
-    context_ = pa_context_new(api(), "Quorvane");
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, kOwnerProperty, runId().c_str());
+    context_ = pa_context_new_with_proplist(api(), "Quorvane", properties);
+    pa_proplist_free(properties);
     if (!context_) return retryLater(lock);
     pa_context_set_state_callback(context_, &PulseConnection::onContextState, this);
     pa_context_set_subscribe_callback(context_, &PulseConnection::onSubscription, this);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <pulse/pulseaudio.h>
@@ -46,6 +47,12 @@ public:
     static constexpr std::chrono::milliseconds kRetryInterval{500};
 
     static PulseConnection& instance();
+
+    // A random mark of this run, made once. The program's connection carries it in its
+    // property kOwnerProperty, so that what the run keeps on the server can be told from
+    // what any other process keeps, whatever machine or namespace that process runs in.
+    static constexpr const char* kOwnerProperty = "quorvane.owner";
+    static const std::string& runId();
 
     PulseConnection(const PulseConnection&) = delete;
     PulseConnection& operator=(const PulseConnection&) = delete;

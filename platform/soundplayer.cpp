@@ -82,13 +82,13 @@ struct Output {
     pa_time_event* retireTimer = nullptr;
 };
 
-// The call stream keeps its own volume and device: servers that restore per-application
-// volumes and devices must not confuse it with the speakers' stream.
+// The call stream is an application of its own to the servers' restore machinery (both key a
+// stream by its application id before its application's name), so the desktop's mixer keeps
+// a volume for the call apart from the speakers' one. It always goes to the mixing sink.
 pa_proplist* callStreamProperties() {
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, "Quorvane into calls");
-    pa_proplist_sets(properties, "module-stream-restore.id", "quorvane-into-calls");
-    pa_proplist_sets(properties, "state.restore-props", "false");
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "quorvane-into-calls");
     pa_proplist_sets(properties, "state.restore-target", "false");
     return properties;
 }
@@ -172,8 +172,9 @@ private:
             if (start.volume) startVolume = pa_cvolume_set(&volume, 1, *start.volume);
             if (start.mute) flags |= *start.mute ? PA_STREAM_START_MUTED : PA_STREAM_START_UNMUTED;
         } else {
-            startVolume = pa_cvolume_set(&volume, 1, PA_VOLUME_NORM);
-            flags |= PA_STREAM_START_UNMUTED | PA_STREAM_DONT_MOVE;
+            // The volume and mute are the server's to restore: the first call stream sounds
+            // at 100%, later ones as the user left them.
+            flags |= PA_STREAM_DONT_MOVE;
             device = calls_.mixSink(lock).c_str();
         }
         if (pa_stream_connect_playback(out.stream, device, &attr, static_cast<pa_stream_flags_t>(flags),

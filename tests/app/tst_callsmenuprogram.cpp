@@ -2,7 +2,10 @@
 // environment: a tone source stands in for the user's microphone, and what the virtual
 // microphone and the speakers carry is recorded and told apart by the tone.
 #include <QApplication>
+#include <QFile>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <signal.h>
@@ -59,7 +62,63 @@ QStringList ourModules() {
     return found;
 }
 
+// The level of what a recording carries beside the voice's tone, in dB of full scale.
+double excuseLevel(const std::vector<std::int16_t>& samples) {
+    const double besideTone = rms(samples) * std::sqrt(std::max(0.0, 1 - toneShare(samples)));
+    return 20 * std::log10(std::max(besideTone, 1.0) / 32768);
+}
+
+// The program's playback stream of this name as the desktop's mixer shows it: its number and
+// its volume in percent (-1 while there is none; the newest when there are more).
+struct Stream {
+    QString index;
+    int percent = -1;
+};
+
+Stream stream(const QString& mediaName) {
+    static const QRegularExpression percent(R"((\d+)%)");
+    Stream found, current;
+    for (const QString& line : pactl({"list", "sink-inputs"}).split('\n')) {
+        if (line.startsWith("Sink Input #")) current = {line.mid(12).trimmed(), -1};
+        if (line.trimmed().startsWith("Volume:"))
+            current.percent = percent.match(line).captured(1).toInt();
+        if (line.trimmed() == QString("media.name = \"%1\"").arg(mediaName)) found = current;
+    }
+    return found;
+}
+
+void setVolume(const QString& mediaName, int percent) {
+    pactl({"set-sink-input-volume", stream(mediaName).index, QString::number(percent) + "%"});
+}
+
+QString defaultSource() { return pactl({"get-default-source"}).trimmed(); }
+
 bool micPresent() { return pactl({"list", "short", "sources"}).contains("quorvane_mic"); }
+
+// The loopback that brings the user's microphone in.
+bool voiceJoined() {
+    for (const QString& line : pactl({"list", "short", "modules"}).split('\n'))
+        if (line.contains("module-loopback") && line.contains("quorvane.owner=")) return true;
+    return false;
+}
+
+// The source a recording (a source output) is on, by name; empty when it is gone.
+QString sourceOf(const QString& recording) {
+    QString index;
+    for (const QString& line : pactl({"list", "short", "source-outputs"}).split('\n'))
+        if (line.section('\t', 0, 0) == recording) index = line.section('\t', 1, 1);
+    for (const QString& line : pactl({"list", "short", "sources"}).split('\n'))
+        if (!index.isEmpty() && line.section('\t', 0, 0) == index) return line.section('\t', 1, 1);
+    return {};
+}
+
+// The recordings on a source.
+QStringList recordingsOn(const QString& source) {
+    QStringList found;
+    for (const QString& line : pactl({"list", "short", "source-outputs"}).split('\n'))
+        if (!line.isEmpty() && sourceOf(line.section('\t', 0, 0)) == source) found << line.section('\t', 0, 0);
+    return found;
+}
 
 bool nothingLeft() { return ourModules().isEmpty() && !micPresent(); }
 
@@ -98,6 +157,24 @@ class TestCallsMenuProgram : public QObject {
         xdotool({"key", "c"});
     }
 
+    void startPlayingIntoCalls() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        clickAt(kDogs);
+        QTRY_VERIFY(stream("Quorvane into calls").percent >= 0);
+    }
+
+    // The same clip again: both streams are new, and the server has set their volumes.
+    void nextClip() {
+        const QString speakers = stream("Quorvane").index;
+        const QString call = stream("Quorvane into calls").index;
+        clickAt(kDogs);
+        QTRY_VERIFY(stream("Quorvane").index != speakers &&
+                    stream("Quorvane into calls").index != call);
+        QTest::qWait(500);
+    }
+
 private slots:
     void initTestCase() {
         if (qEnvironmentVariableIsEmpty("DISPLAY")) QSKIP("needs the test display (scripts/test)");
@@ -124,8 +201,6 @@ private slots:
         togglePlayIntoCalls();
         QTRY_VERIFY(micPresent());
         QVERIFY(pactl({"list", "sources"}).contains("Quorvane microphone"));
-        QCOMPARE(pactl({"get-default-source"}).trimmed(), tone_->sourceName());
-        QCOMPARE(pactl({"get-default-sink"}).trimmed(), QString("speakers"));
 
         clickAt(kDogs);
         QTest::qWait(300);
@@ -144,7 +219,87 @@ private slots:
         QTRY_VERIFY(nothingLeft());
     }
 
-    // Exit and a logout's SIGTERM remove what was loaded before the process ends.
+    // The speakers' stream and the call stream each keep the volume the user sets for it in
+    // the desktop's mixer, for the next clips and the next run; the call starts at 100%.
+    void theCallKeepsItsOwnVolume() {
+        startPlayingIntoCalls();
+        const auto putBack = qScopeGuard([this] {
+            cleanup();
+            startPlayingIntoCalls();
+            setVolume("Quorvane", 100);
+            setVolume("Quorvane into calls", 100);
+            QTRY_COMPARE(stream("Quorvane").percent, 100);
+            QTRY_COMPARE(stream("Quorvane into calls").percent, 100);
+            QTest::qWait(1500);  // the servers store what they restore a moment later
+        });
+        QCOMPARE(stream("Quorvane into calls").percent, 100);
+        const double before = excuseLevel(recordFrom("quorvane_mic", 1500ms));
+
+        setVolume("Quorvane", 30);
+        nextClip();
+        const double speakersDown = excuseLevel(recordFrom("quorvane_mic", 1500ms));
+        const int callBesideSpeakersDown = stream("Quorvane into calls").percent;
+        setVolume("Quorvane into calls", 50);
+        nextClip();
+        const double callDown = excuseLevel(recordFrom("quorvane_mic", 1500ms));
+        qInfo("the excuse in the call: %.1f dBFS; %.1f after the speakers' stream went to 30%%; "
+              "%.1f after the call stream went to 50%%; the speakers' stream then at %d%%",
+              before, speakersDown, callDown, stream("Quorvane").percent);
+        QCOMPARE(callBesideSpeakersDown, 100);
+        QCOMPARE(stream("Quorvane into calls").percent, 50);
+        QCOMPARE(stream("Quorvane").percent, 30);
+
+        clickAt(kExit);
+        QVERIFY(program_.process().waitForFinished(5000));
+        startPlayingIntoCalls();
+        QTRY_COMPARE(stream("Quorvane").percent, 30);
+        QTRY_COMPARE(stream("Quorvane into calls").percent, 50);
+    }
+
+    // Quorvane microphone never becomes the default by the server's choice: not at ticking,
+    // not when the user's only microphone goes away, and the user's microphone is the
+    // default again when it comes back; nor does the call mix become the default sink. Chosen
+    // on purpose, Quorvane microphone stays.
+    void theDefaultsStayTheUsers() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        QTest::qWait(500);
+        QCOMPARE(defaultSource(), tone_->sourceName());
+        QCOMPARE(pactl({"get-default-sink"}).trimmed(), QString("speakers"));
+
+        const QString name = tone_->sourceName().chopped(8);
+        tone_.reset();  // unplugged
+        QTRY_VERIFY(!pactl({"list", "short", "sources"}).contains(name));
+        QTest::qWait(1000);
+        qInfo("the default source after an unplug: %s", qPrintable(defaultSource()));
+        QVERIFY(!defaultSource().startsWith("quorvane"));
+
+        tone_ = std::make_unique<testsupport::ToneSource>(name, kToneHz);
+        QTRY_COMPARE(defaultSource(), tone_->sourceName());
+
+        // The same for the speakers: a headset's sink unplugged leaves the call mix aside.
+        const QString headset =
+            pactl({"load-module", "module-null-sink", "sink_name=headset"}).trimmed();
+        pactl({"set-default-sink", "headset"});
+        QTRY_COMPARE(pactl({"get-default-sink"}).trimmed(), QString("headset"));
+        pactl({"unload-module", headset});
+        QTRY_VERIFY(!pactl({"list", "short", "sinks"}).contains("headset"));
+        QTest::qWait(1000);
+        const QString sink = pactl({"get-default-sink"}).trimmed();
+        pactl({"set-default-sink", "speakers"});
+        qInfo("the default sink after an unplug: %s", qPrintable(sink));
+        QVERIFY(!sink.startsWith("quorvane"));
+
+        QTest::qWait(2000);  // the user chooses a while after ticking, as in a call program
+        pactl({"set-default-source", "quorvane_mic"});
+        QTest::qWait(1000);
+        QCOMPARE(defaultSource(), QString("quorvane_mic"));
+        pactl({"set-default-source", tone_->sourceName()});
+    }
+
+    // Exit, a logout's SIGTERM and a display that goes away remove what was loaded before the
+    // process ends.
     void theEndLeavesNothingBehind() {
         startProgram();
         togglePlayIntoCalls();
@@ -159,21 +314,187 @@ private slots:
         ::kill(pid_t(program_.process().processId()), SIGTERM);
         QVERIFY(program_.process().waitForFinished(5000));
         QVERIFY(nothingLeft());
+
+        QProcess display;
+        display.start("Xvfb",
+                      {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        const auto endDisplay = qScopeGuard([&] {
+            display.kill();
+            display.waitForFinished(5000);
+        });
+        QTRY_VERIFY(display.canReadLine());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", ":" + QString::fromLatin1(display.readLine()).trimmed());
+        const QString binary = qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane";
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(binary, {"--play", "dogs"});
+        const auto launch = [&](const QStringList& arguments) {
+            QProcess later;
+            later.setProcessEnvironment(environment);
+            later.start(binary, arguments);
+            return later.waitForFinished(5000) && later.exitCode() == 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(launch({"--calls", "on"}), 20000);
+        QTRY_VERIFY(micPresent());
+        display.kill();
+        QVERIFY(program.waitForFinished(5000));
+        qInfo("after the display went away: exit code %d, modules left %lld", program.exitCode(),
+              qlonglong(ourModules().size()));
+        QVERIFY(nothingLeft());
     }
 
-    // After a kill -9 the next start removes what the former run left.
-    void aCrashIsCleanedUpAtTheNextStart() {
+    // The user's microphone is open only while something records from the virtual one; the
+    // clips reach the mix all the time.
+    void theVoiceJoinsOnlyForARecording() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        QTest::qWait(1000);
+        QVERIFY2(!voiceJoined(), "the user's microphone is open while nobody records");
+        QVERIFY(recordingsOn(tone_->sourceName()).isEmpty());
+        clickAt(kDogs);
+        const auto mix = recordFrom("quorvane_call_mix.monitor", 1000ms);
+        QVERIFY2(rms(mix) > 500, "the excuse is missing from the mix while nobody records");
+        QVERIFY(!voiceJoined());
+
+        auto call = std::make_unique<MonitorRecorder>(kRate, "quorvane_mic");
+        QVERIFY(call->start());
+        QTRY_VERIFY(voiceJoined());
+        const auto heard = [&] {
+            const std::size_t from = call->sampleCount();
+            call->record(500ms);
+            const auto samples = call->samples();
+            return toneShare({samples.begin() + std::ptrdiff_t(from), samples.end()}) > 0.1;
+        };
+        QTRY_VERIFY2(heard(), "the voice is missing from the call");
+        call.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!voiceJoined(), 10000);
+        QVERIFY(recordingsOn(tone_->sourceName()).isEmpty());
+    }
+
+    // A call stays on the virtual microphone: an untick moves it to the user's microphone,
+    // ticking again moves it back; a crash leaves it there and the next start takes the
+    // microphone over, ticked; Exit lets it fall back. Nothing in use, a crash's leftovers go.
+    void aCallStaysOnTheMicrophone() {
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        MonitorRecorder call(kRate, "quorvane_mic");
+        QVERIFY(call.start());
+        QTRY_COMPARE(recordingsOn("quorvane_mic").size(), 1);
+        const QString recording = recordingsOn("quorvane_mic").first();
+
+        togglePlayIntoCalls();
+        QTRY_COMPARE(sourceOf(recording), tone_->sourceName());
+        togglePlayIntoCalls();
+        QTRY_COMPARE(sourceOf(recording), QString("quorvane_mic"));
+
+        ::kill(pid_t(program_.process().processId()), SIGKILL);
+        QVERIFY(program_.process().waitForFinished(5000));
+        const QStringList left = ourModules();
+        startProgram();
+        QTest::qWait(1500);
+        QCOMPARE(sourceOf(recording), QString("quorvane_mic"));
+        QCOMPARE(ourModules(), left);
+        const QString owner = pactl({"list", "short", "modules"}).section("quorvane.owner=", 1, 1).left(32);
+        QVERIFY2(pactl({"list", "clients"}).contains(owner), "nobody owns the microphone that was taken over");
+        togglePlayIntoCalls();  // the item shows ticked: this unticks it
+        QTRY_VERIFY(nothingLeft());
+        QTRY_COMPARE(sourceOf(recording), tone_->sourceName());
+
+        togglePlayIntoCalls();
+        QTRY_COMPARE(sourceOf(recording), QString("quorvane_mic"));
+        clickAt(kExit);
+        QVERIFY(program_.process().waitForFinished(5000));
+        QVERIFY(nothingLeft());
+        QTRY_COMPARE(sourceOf(recording), tone_->sourceName());
+        QVERIFY(call.record(500ms));
+
         startProgram();
         togglePlayIntoCalls();
         QTRY_VERIFY(micPresent());
         ::kill(pid_t(program_.process().processId()), SIGKILL);
         QVERIFY(program_.process().waitForFinished(5000));
+        pactl({"move-source-output", recording, tone_->sourceName()});
         startProgram();
         QTRY_VERIFY(nothingLeft());
     }
 
-    // A server that restarts while the item is checked gets the microphone again, with the
-    // user's microphone in it once that is there too.
+    // Sound under bad input and faults. A microphone whose name holds blanks and an argument
+    // of its own joins as itself (PulseAudio allows no blanks in names).
+    void aMicrophoneNamedWithBlanksJoins() {
+        if (qEnvironmentVariable("QUORVANE_SOUND_SERVER") != "pipewire") QSKIP("PipeWire allows such names");
+        testsupport::ToneSource odd("my mic sink=speakers", kToneHz);
+        QVERIFY(odd.isReady());
+        pactl({"set-default-source", odd.sourceName()});
+        const auto restore = qScopeGuard([&] { pactl({"set-default-source", tone_->sourceName()}); });
+        startProgram();
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+        const auto call = recordFrom("quorvane_mic", 1000ms);
+        QVERIFY2(toneShare(call) > 0.1, "the voice is missing from the call");
+        QCOMPARE(recordingsOn(odd.sourceName()).size(), 1);
+    }
+
+    // On, off and on as fast as keys go ends on; off, on and off ends with nothing. The item
+    // shows which: one more toggle turns it the other way.
+    void aQuickBurstEndsAsTheLastCommand() {
+        startProgram();
+        xdotool({"key", "--delay", "1", "Menu", "c", "Menu", "c", "Menu", "c"});
+        QTRY_COMPARE(ourModules().size(), 2);
+        QTest::qWait(1000);
+        QCOMPARE(ourModules().size(), 2);
+        xdotool({"key", "--delay", "1", "Menu", "c", "Menu", "c", "Menu", "c"});
+        QTRY_VERIFY(nothingLeft());
+        QTest::qWait(1000);
+        QVERIFY(nothingLeft());
+        QCOMPARE(program_.windowsNamed("^Quorvane$").size(), 0);
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+    }
+
+    // Another Quorvane, running under another name and apart from this session's bus, keeps its
+    // microphone when this one starts; a module that got the number of one of ours after
+    // someone removed that one is left alone, and the item shows that ours went.
+    void anotherProgramsModulesStay() {
+        QTemporaryDir folder;
+        const QString other = folder.filePath("sndboard");
+        QVERIFY(QFile::copy(qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/app/quorvane", other));
+        testsupport::ProgramOnDisplay first(other);
+        QProcessEnvironment apart = QProcessEnvironment::systemEnvironment();
+        apart.insert("XDG_RUNTIME_DIR", folder.path());
+        apart.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + folder.filePath("no-bus"));
+        QString failure;
+        QVERIFY2(first.start(apart, {}, &failure), qPrintable(failure));
+        xdotool({"mousemove", "--window", first.mainWindow(), "6", "120", "click", "3"});
+        QTest::qWait(300);
+        xdotool({"key", "c"});
+        QTRY_VERIFY(micPresent());
+        const QStringList theirs = ourModules();
+        startProgram();
+        QTest::qWait(1500);
+        QCOMPARE(ourModules(), theirs);
+        first.process().terminate();
+        QVERIFY(first.process().waitForFinished(5000));
+        QVERIFY(nothingLeft());
+
+        togglePlayIntoCalls();
+        QTRY_COMPARE(ourModules().size(), 2);
+        QString source;
+        for (const QString& line : pactl({"list", "short", "modules"}).split('\n'))
+            if (line.contains("module-remap-source")) source = line.section('\t', 0, 0);
+        pactl({"unload-module", source});
+        const QString foreign = pactl({"load-module", "module-null-sink", "sink_name=foreign"}).trimmed();
+        const auto unload = qScopeGuard([&] { pactl({"unload-module", foreign}); });
+        QTRY_VERIFY(nothingLeft());
+        QTest::qWait(500);
+        QVERIFY(pactl({"list", "short", "modules"}).contains("sink_name=foreign"));
+        togglePlayIntoCalls();
+        QTRY_VERIFY(micPresent());
+    }
+
+    // A server that restarts while the item is checked gets the microphone again.
     void aRestartedServerGetsTheMicrophoneBack() {
         testsupport::SoundServer server;
         QVERIFY(server.start());
@@ -183,10 +504,10 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         startProgram(environment);
         togglePlayIntoCalls();
-        QTRY_COMPARE(ourModules().size(), 3);
+        QTRY_COMPARE(ourModules().size(), 2);
         server.kill();
         QVERIFY(server.start());
-        QTRY_COMPARE(ourModules().size(), 3);
+        QTRY_COMPARE(ourModules().size(), 2);
         QVERIFY(micPresent());
     }
 

@@ -30,11 +30,11 @@ QByteArray sineWave(int frequency) {
 
 ToneSource::ToneSource(const QString& name, int frequency) : name_(name) {
     int code = -1;
-    module_ = pactl({"load-module", "module-null-sink", "sink_name=" + name}, &code).trimmed();
+    module_ = pactl({"load-module", "module-null-sink", "sink_name=\"" + name + "\""}, &code).trimmed();
     if (code != 0 || !sine_.open()) return;
     sine_.write(sineWave(frequency));
     sine_.flush();
-    player_.start("paplay", {"--device=" + name, sine_.fileName()});
+    player_.start("paplay", {"--device=" + name, "--latency-msec=20", sine_.fileName()});
     player_.waitForStarted(5000);
 }
 
