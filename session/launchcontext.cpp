@@ -133,9 +133,14 @@ void requestActivation(xcb_connection_t* connection, xcb_window_t window, xcb_ti
 
 }  // namespace
 
+// The activation token is taken out of the environment, as GTK does: Qt would otherwise offer
+// it again at a later activation that came with no token, and programs started from here
+// would inherit it. The startup id stays, since Qt's X11 plugin ends its notification.
 Activation thisLaunch() {
-    return {qEnvironmentVariable("DESKTOP_STARTUP_ID").toStdString(),
-            qEnvironmentVariable("XDG_ACTIVATION_TOKEN").toStdString()};
+    Activation launch{qEnvironmentVariable("DESKTOP_STARTUP_ID").toStdString(),
+                      qEnvironmentVariable("XDG_ACTIVATION_TOKEN").toStdString()};
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+    return launch;
 }
 
 void followUserInput() {
