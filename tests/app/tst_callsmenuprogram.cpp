@@ -122,14 +122,19 @@ QStringList recordingsOn(const QString& source) {
 
 bool nothingLeft() { return ourModules().isEmpty() && !micPresent(); }
 
+// What a running recorder gets in the next `span`; empty when it gets less.
+std::vector<std::int16_t> nextSamples(MonitorRecorder& recorder, std::chrono::milliseconds span) {
+    const std::size_t from = recorder.sampleCount();
+    if (!recorder.record(span)) return {};
+    const auto all = recorder.samples();
+    return {all.begin() + std::ptrdiff_t(from), all.end()};
+}
+
 std::vector<std::int16_t> recordFrom(const QString& source, std::chrono::milliseconds span) {
     MonitorRecorder recorder(kRate, source.toStdString());
     if (!recorder.start()) return {};
     recorder.record(200ms);
-    const std::size_t from = recorder.sampleCount();
-    recorder.record(span);
-    const auto all = recorder.samples();
-    return {all.begin() + std::ptrdiff_t(from), all.end()};
+    return nextSamples(recorder, span);
 }
 
 }  // namespace
@@ -361,13 +366,7 @@ private slots:
         auto call = std::make_unique<MonitorRecorder>(kRate, "quorvane_mic");
         QVERIFY(call->start());
         QTRY_VERIFY(voiceJoined());
-        const auto heard = [&] {
-            const std::size_t from = call->sampleCount();
-            call->record(500ms);
-            const auto samples = call->samples();
-            return toneShare({samples.begin() + std::ptrdiff_t(from), samples.end()}) > 0.1;
-        };
-        QTRY_VERIFY2(heard(), "the voice is missing from the call");
+        QTRY_VERIFY2(toneShare(nextSamples(*call, 500ms)) > 0.1, "the voice is missing from the call");
         call.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!voiceJoined(), 10000);
         QVERIFY(recordingsOn(tone_->sourceName()).isEmpty());
@@ -397,6 +396,7 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(sourceOf(recording), QString("quorvane_mic"));
         QCOMPARE(ourModules(), left);
+        QVERIFY2(toneShare(nextSamples(call, 1000ms)) > 0.1, "the call lost the voice at the takeover");
         const QString owner = pactl({"list", "short", "modules"}).section("quorvane.owner=", 1, 1).left(32);
         QVERIFY2(pactl({"list", "clients"}).contains(owner), "nobody owns the microphone that was taken over");
         togglePlayIntoCalls();  // the item shows ticked: this unticks it
@@ -409,7 +409,7 @@ private slots:
         QVERIFY(program_.process().waitForFinished(5000));
         QVERIFY(nothingLeft());
         QTRY_COMPARE(sourceOf(recording), tone_->sourceName());
-        QVERIFY(call.record(500ms));
+        QVERIFY2(toneShare(nextSamples(call, 500ms)) > 0.1, "the call lost the voice at Exit");
 
         startProgram();
         togglePlayIntoCalls();
