@@ -16,10 +16,7 @@ constexpr auto kServersPick = std::chrono::seconds(3);
 // chosen after a device went away; a move to ours is judged once it has lasted this long.
 constexpr auto kSettle = std::chrono::milliseconds(400);
 
-bool isOurs(const std::string& device) {
-    const std::string mix = VirtualMicrophone::kMixSinkName;
-    return device == VirtualMicrophone::kSourceName || device == mix || device == mix + ".monitor";
-}
+bool isOurs(const std::string& device) { return VirtualMicrophone::isOwnDevice(device); }
 
 std::string nameOf(const char* name) { return name ? name : ""; }
 

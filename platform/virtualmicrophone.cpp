@@ -27,12 +27,6 @@ constexpr int kRechecks = 50;
 
 constexpr const char* kModuleNames[] = {"module-null-sink", "module-remap-source", "module-loopback"};
 
-bool isOurs(const std::string& device) {
-    return device == VirtualMicrophone::kSourceName ||
-           device == std::string(VirtualMicrophone::kMixSinkName) + ".monitor" ||
-           device == VirtualMicrophone::kMixSinkName;
-}
-
 // The owner mark in a module's argument; empty when unmarked.
 std::string ownerOf(const char* argument) {
     const char* at = argument ? std::strstr(argument, kOwnerKey) : nullptr;
@@ -71,6 +65,11 @@ void* tag(std::uint32_t value) { return reinterpret_cast<void*>(std::uintptr_t(v
 std::uint32_t untag(void* value) { return std::uint32_t(reinterpret_cast<std::uintptr_t>(value)); }
 
 }  // namespace
+
+bool VirtualMicrophone::isOwnDevice(const std::string& name) {
+    const std::string mix = kMixSinkName;
+    return name == kSourceName || name == mix || name == mix + ".monitor";
+}
 
 VirtualMicrophone& VirtualMicrophone::instance() {
     // Never destroyed: answers of the server may still arrive while the program ends.
@@ -168,7 +167,7 @@ void VirtualMicrophone::announce(bool on) {
 void VirtualMicrophone::rememberMicrophone() {
     PulseLock lock;
     const std::string& source = ServerState::instance().defaultSource(lock);
-    microphone_ = isOurs(source) ? "" : source;
+    microphone_ = isOwnDevice(source) ? "" : source;
 }
 
 // A part is there while the user wants the microphone and what it stands on is there; the

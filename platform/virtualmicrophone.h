@@ -34,6 +34,10 @@ public:
     static constexpr const char* kSourceName = "quorvane_mic";
     static constexpr const char* kMixSinkName = "quorvane_call_mix";
 
+    // Whether a sink or source is one of the microphone's: the mixing sink, its monitor or
+    // "quorvane_mic".
+    static bool isOwnDevice(const std::string& name);
+
     static VirtualMicrophone& instance();
 
     // Turns the microphone on: it appears shortly, and again on every later connection, until

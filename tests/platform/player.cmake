@@ -9,3 +9,6 @@ quorvane_add_test(tst_soundplayerrecovery SOURCES ${TEST_DIR}/tst_soundplayerrec
 # The program's four clips played through the player and compared on the monitor.
 quorvane_add_test(tst_clipplayback SOURCES ${TEST_DIR}/tst_clipplayback.cpp
   LIBS quorvane_sounds LABELS platform sound TIMEOUT 180)
+# Play into calls turned on and off faster than the server answers.
+quorvane_add_test(tst_callrouting SOURCES ${TEST_DIR}/tst_callrouting.cpp
+  LIBS quorvane_platform LABELS platform sound)
