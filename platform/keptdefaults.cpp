@@ -171,7 +171,9 @@ void KeptDefaults::setDefault(const Kept& kept, const std::string& name) {
 
 // One of ours appearing starts the time in which the server may pick it; the user's device
 // coming back while a stand-in holds its place becomes the default again. A sink brings its
-// monitor, which pipewire-pulse does not always report as a source of its own.
+// monitor, which pipewire-pulse does not always report as a source of its own, and may
+// report before that source can be set: the stand-in is given up only once the server
+// names the user's device as default again, so the source's own report tries once more.
 void KeptDefaults::onNewSink(pa_context*, const pa_sink_info* info, int eol, void* self) {
     auto* kept = static_cast<KeptDefaults*>(self);
     if (eol || !info) return;
@@ -191,7 +193,6 @@ void KeptDefaults::appeared(Kept& kept, const std::string& name) {
         return;
     }
     if (kept.standIn.empty() || name != kept.user || kept.seen != kept.standIn) return;
-    kept.standIn.clear();
     setDefault(kept, kept.user);
 }
 
