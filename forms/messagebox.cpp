@@ -10,11 +10,6 @@ void MessageBoxes::showCritical(const QString& title, const QString& text) {
     box.exec();
 }
 
-void MessageBoxes::showWarning(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok);
-    box.exec();
-}
-
 void MessageBoxes::showLatestWarning(const QString& title, const QString& text) {
     static QPointer<QMessageBox> latest;
     if (latest) latest->close();

@@ -13,10 +13,9 @@ public:
 
     // A modal message box with a critical icon and one OK button; returns when it is closed.
     virtual void showCritical(const QString& title, const QString& text);
-    // The same with a warning icon, for what the user asked for and could not have.
-    virtual void showWarning(const QString& title, const QString& text);
-    // A warning that returns at once and takes the place of the one it showed last, so that
-    // refusals coming one after the other never stack up; modal while it is shown.
+    // A warning, for what the user asked for and could not have. It returns at once and takes
+    // the place of the one it showed last, so that refusals coming one after the other never
+    // stack up; modal while it is shown.
     virtual void showLatestWarning(const QString& title, const QString& text);
 };
 
